@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// What the engine needs to reach one server; it receives a copy.
+struct FTPSettings {
+    std::wstring displayName;
+    std::wstring userName;
+    std::wstring password;  // clear text, in memory only
+    std::wstring server;    // host as the user typed it
+    std::wstring directory; // starting folder on the server
+    std::uint16_t port = 21;
+};
+
+// User destinations are numbered from 1; a number from this one on lives in the machine's hive.
+inline constexpr std::int32_t MACHINE_NUMBER_BASE = 65536;
+
+// A destination and its place in the store: the key basePath\keyName in the user's hive, or in
+// the machine's when machineWide is set. keyName is the number in decimal.
+struct FTPDestination : FTPSettings {
+    std::wstring basePath;
+    std::wstring keyName;
+    std::int32_t number = 0;
+    bool machineWide = false;
+};
