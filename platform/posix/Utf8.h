@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace platform::posix {
+
+// UTF-8 for the system's own interfaces (file names, standard error); wchar_t holds whole code
+// points here. Surrogates and values past U+10FFFF become U+FFFD.
+std::string ToUtf8(std::wstring_view text);
+
+}  // namespace platform::posix
