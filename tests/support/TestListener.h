@@ -13,8 +13,9 @@ namespace testsupport {
 // run while another thread is inside Accept (end that Accept with its abort event first).
 class TestListener {
 public:
-    // Listens on 127.0.0.1:`port`; port 0 lets the system choose. Throws int.
-    explicit TestListener(std::uint16_t port = 0);
+    // Listens on 127.0.0.1:`port`; port 0 lets the system choose. `backlog` is how many
+    // connections may wait to be accepted; a small one lets a test make connects hang. Throws int.
+    explicit TestListener(std::uint16_t port = 0, int backlog = 64);
     TestListener(TestListener&& other) noexcept;
     TestListener& operator=(TestListener&& other) noexcept;
     TestListener(const TestListener&) = delete;

@@ -21,7 +21,7 @@ namespace {
 
 }  // namespace
 
-TestListener::TestListener(std::uint16_t port) {
+TestListener::TestListener(std::uint16_t port, int backlog) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) ThrowErrno();
     platform::Socket owner(fd);  // closes it if anything below throws
@@ -32,7 +32,7 @@ TestListener::TestListener(std::uint16_t port) {
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ThrowErrno();
-    if (::listen(fd, SOMAXCONN) != 0) ThrowErrno();
+    if (::listen(fd, backlog) != 0) ThrowErrno();
     socklen_t length = sizeof address;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) ThrowErrno();
     m_endpoint.address = {{127, 0, 0, 1}};

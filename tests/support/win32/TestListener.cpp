@@ -1,0 +1,100 @@
+#include "tests/support/TestListener.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/ErrorCodes.h"
+#include "platform/win32/EventImpl.h"
+#include "platform/win32/Unique.h"
+#include "platform/win32/Wait.h"
+#include "platform/win32/WinsockStartup.h"
+
+namespace testsupport {
+
+namespace {
+
+[[noreturn]] void ThrowLastSocketError() { throw static_cast<int>(::WSAGetLastError()); }
+
+}  // namespace
+
+// The listener holds one Winsock start-up, and every accepted socket one more, as every
+// platform::Socket does.
+TestListener::TestListener(std::uint16_t port, int backlog) {
+    platform::win32::WinsockStartup startup;
+    platform::win32::UniqueSocket listener(
+        ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
+    if (!listener) ThrowLastSocketError();
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(port);
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    if (::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        ThrowLastSocketError();
+    if (::listen(listener.Get(), backlog) != 0) ThrowLastSocketError();
+    int length = sizeof address;
+    if (::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        ThrowLastSocketError();
+    // Non-blocking from here on; the event tells when a connection waits.
+    if (::WSAEventSelect(listener.Get(), m_acceptReady.Impl().handle.Get(), FD_ACCEPT) != 0)
+        ThrowLastSocketError();
+    m_endpoint.address = {{127, 0, 0, 1}};
+    m_endpoint.port = ::ntohs(address.sin_port);
+    m_native = static_cast<std::intptr_t>(listener.Release());
+    startup.Keep();
+}
+
+TestListener::TestListener(TestListener&& other) noexcept
+    : m_native(std::exchange(other.m_native, -1)),
+      m_endpoint(other.m_endpoint),
+      m_acceptReady(other.m_acceptReady) {}
+
+TestListener& TestListener::operator=(TestListener&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_native = std::exchange(other.m_native, -1);
+        m_endpoint = other.m_endpoint;
+        m_acceptReady = other.m_acceptReady;
+    }
+    return *this;
+}
+
+platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis limit) {
+    const auto listener = static_cast<SOCKET>(m_native);
+    HANDLE ready = m_acceptReady.Impl().handle.Get();
+    platform::win32::WinsockStartup startup;  // for the socket about to be accepted
+    const platform::win32::Deadline deadline(limit);
+    for (;;) {
+        platform::win32::UniqueSocket accepted(::accept(listener, nullptr, nullptr));
+        if (accepted) {
+            // The accepted socket inherits the listener's event selection and non-blocking
+            // mode; platform::Send and Receive expect a plain blocking socket.
+            if (::WSAEventSelect(accepted.Get(), nullptr, 0) != 0) ThrowLastSocketError();
+            u_long nonBlocking = 0;
+            if (::ioctlsocket(accepted.Get(), FIONBIO, &nonBlocking) != 0) ThrowLastSocketError();
+            startup.Keep();
+            return platform::Socket(static_cast<std::intptr_t>(accepted.Release()));
+        }
+        int error = ::WSAGetLastError();
+        if (error == WSAECONNRESET) continue;  // the client gave up before we took it
+        if (error != WSAEWOULDBLOCK) throw error;
+        switch (platform::win32::WaitReadyOrAbort(ready, abort, deadline)) {
+        case platform::win32::WaitOutcome::Ready: break;
+        case platform::win32::WaitOutcome::Aborted: throw platform::kErrorAborted;
+        case platform::win32::WaitOutcome::TimedOut: throw platform::kErrorTimedOut;
+        }
+        WSANETWORKEVENTS happened{};  // resets the event; accept() re-arms FD_ACCEPT
+        if (::WSAEnumNetworkEvents(listener, ready, &happened) != 0) ThrowLastSocketError();
+    }
+}
+
+void TestListener::Close() {
+    if (m_native == -1) return;
+    platform::win32::UniqueSocket(static_cast<SOCKET>(std::exchange(m_native, -1))).Reset();
+    ::WSACleanup();
+}
+
+std::uint16_t FreeLoopbackPort() { return TestListener(0).Port(); }
+
+}  // namespace testsupport
