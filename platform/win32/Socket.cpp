@@ -165,6 +165,7 @@ void Send(Socket& socket, std::span<const char> data, Event& abort, Millis limit
         auto length = static_cast<ULONG>(std::min<std::size_t>(data.size(), kLargestBuffer));
         // WSASend does not write to the buffer; WSABUF just is not const.
         DWORD sent = Transfer(Handle(socket), const_cast<char*>(data.data()), length, true, abort, limit);
+        if (sent == 0) throw kErrorConnectionAborted;  // no progress would loop for ever
         data = data.subspan(sent);
     }
 }

@@ -87,15 +87,6 @@ TEST(SocketConnect, ClosedPortIsRefusedWith10061) {
               platform::kErrorConnectionRefused);
 }
 
-TEST(SocketConnect, FiredAbortEndsTheConnectWith995OrItSucceedsFirst) {
-    TestListener listener;
-    Event abort(EventReset::Manual, true);
-    // A loopback connect may complete inside the connect call, before any wait; then the
-    // abort is not looked at. Either way no other outcome is allowed.
-    int error = ErrorOf([&] { platform::ConnectTcp(listener.Endpoint(), abort, kGenerous); });
-    EXPECT_TRUE(error == -1 || error == platform::kErrorAborted) << error;
-}
-
 // Linux drops connection requests to a listener whose backlog is full, so further connects
 // hang; that gives a connect that waits without any traffic off this machine. Connects that
 // succeed fill the backlog; the loop is bounded and ends at the first one that does not.
