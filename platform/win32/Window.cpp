@@ -38,6 +38,9 @@ void DispatchAll(QuitKeeper& quit) {
 }  // namespace
 
 bool PostToWindow(WindowRef window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    // PostMessageW with no window posts to the calling thread's own queue, where nobody would
+    // take ownership of what the message carries.
+    if (window.handle == 0) return false;
     return ::PostMessageW(Hwnd(window), message, wParam, lParam) != 0;
 }
 
