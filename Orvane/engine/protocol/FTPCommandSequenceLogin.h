@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "Orvane/engine/protocol/FTPCommandSequence.h"
+
+// Logs in: reads the greeting, sends USER, then PASS with the password or, when the USER reply
+// holds an "otp-md5" challenge, the six-word one-time response (RFC 2289). PASS is sent after
+// any positive USER reply, 230 included. Names are 8-bit text in the thread's ANSI code page.
+// Throws 87 before anything is sent when the user name or the password holds CR, LF or NUL;
+// a refused greeting, USER or PASS as FTPReply; 6 for a reply of no expected class.
+class CFTPCommandSequenceLogin : public CFTPCommandSequence {
+public:
+    CFTPCommandSequenceLogin(CFTPControlConnection& connection, platform::Event abort,
+                             std::vector<std::wstring>& transcript, FTPTimeouts timeouts = {})
+        : CFTPCommandSequence(connection, std::move(abort), transcript, timeouts) {}
+
+    FTPReply Run(const std::string& userName, const std::string& password);
+};

@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+// A server reply: the code and the text of its last line (with its CR LF). The command
+// sequences throw it for replies of class 4 and 5. A task starts with {200, ""}.
+struct FTPReply {
+    int code = 200;
+    std::wstring text;
+};
