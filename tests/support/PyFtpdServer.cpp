@@ -1,0 +1,96 @@
+#include "tests/support/PyFtpdServer.h"
+
+#include <system_error>
+
+#include "platform/TextCodec.h"
+
+namespace testsupport {
+
+namespace {
+
+constexpr platform::Millis kReadyLimit{15000};
+
+#ifdef _WIN32
+// Wine maps the Linux root to drive Z:.
+const std::filesystem::path kPython = L"Z:\\usr\\bin\\python3";
+const std::filesystem::path kTempBase = L"Z:\\tmp";
+#else
+const std::filesystem::path kPython = "/usr/bin/python3";
+const std::filesystem::path kTempBase = "/tmp";
+#endif
+
+std::wstring Wide(const std::string& text) { return platform::FromAnsi(text); }
+
+}  // namespace
+
+std::filesystem::path SourceDir() {
+    std::wstring dir = EnvironmentVariable(L"ORVANE_SOURCE_DIR");
+#ifdef _WIN32
+    if (!dir.empty() && dir[0] == L'/') {
+        for (wchar_t& c : dir)
+            if (c == L'/') c = L'\\';
+        dir = L"Z:" + dir;
+    }
+#endif
+    return dir;
+}
+
+PyFtpdServer::PyFtpdServer(const Options& options, const std::filesystem::path& rootBase)
+    : m_options(options), m_root(rootBase) {}
+
+PyFtpdServer::~PyFtpdServer() = default;  // the process (closing its input ends it) goes first
+
+std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot,
+                                                  bool& unavailable) {
+    std::error_code error;
+    unavailable = true;
+    if (!std::filesystem::exists(kPython, error)) {
+        whyNot = "no " + kPython.string() + " on this machine";
+        return nullptr;
+    }
+    const std::filesystem::path script = SourceDir() / "tools" / "ftpserver.py";
+    if (SourceDir().empty() || !std::filesystem::exists(script, error)) {
+        whyNot = "tools/ftpserver.py not found (ORVANE_SOURCE_DIR is not set?)";
+        unavailable = false;
+        return nullptr;
+    }
+    std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options, kTempBase));
+    std::vector<std::wstring> arguments{LinuxPathOf(script), LinuxPathOf(server->Root()),
+                                        Wide(options.user), Wide(options.password)};
+    if (options.cp1252) arguments.push_back(L"--cp1252");
+    try {
+        server->m_process.emplace(kPython.wstring(), arguments);
+    } catch (int code) {
+        whyNot = "could not start python3 (error " + std::to_string(code) + ")";
+        return nullptr;
+    }
+    // The script prints "port N" once it listens, "missing pyftpdlib" when it cannot.
+    for (int lines = 0; lines < 50; ++lines) {
+        std::optional<std::string> line = server->m_process->ReadLine(kReadyLimit);
+        if (!line) break;
+        if (line->rfind("port ", 0) == 0) {
+            server->m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
+            return server;
+        }
+        if (*line == "missing pyftpdlib") {
+            whyNot = "python3-pyftpdlib is not installed";
+            return nullptr;
+        }
+    }
+    unavailable = false;
+    whyNot = "the FTP server did not start: " + server->m_process->Output();
+    return nullptr;
+}
+
+void FtpServerFixture::SetUp() {
+    std::string whyNot;
+    bool unavailable = false;
+    m_server = PyFtpdServer::Start(ServerOptions(), whyNot, unavailable);
+    if (m_server) return;
+    if (unavailable) GTEST_SKIP() << whyNot;
+    FAIL() << whyNot;
+}
+
+void FtpServerFixture::TearDown() { m_server.reset(); }
+
+}  // namespace testsupport

@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace testsupport {
+
+// A real FTP server: Debian's pyftpdlib (tools/ftpserver.py run by /usr/bin/python3) on a free
+// loopback port, serving one user with full rights on a temporary folder. Natively a child
+// process; under Wine the same Linux program, started through drive Z:.
+class PyFtpdServer {
+public:
+    struct Options {
+        std::string user = "orvane";
+        std::string password = "s3cret";
+        bool cp1252 = false;  // command lines and replies in Windows-1252 instead of UTF-8
+    };
+
+    // Starts the server and waits (bounded) until it listens. On failure returns null, `whyNot`
+    // says why, and `unavailable` tells a machine without python3 or pyftpdlib (a reason to
+    // skip) from a server that did not come up (a failure).
+    static std::unique_ptr<PyFtpdServer> Start(const Options& options, std::string& whyNot,
+                                               bool& unavailable);
+    ~PyFtpdServer();
+
+    std::uint16_t Port() const { return m_port; }
+    // The folder the user sees as "/".
+    const std::filesystem::path& Root() const { return m_root.Path(); }
+    const Options& Settings() const { return m_options; }
+
+private:
+    PyFtpdServer(const Options& options, const std::filesystem::path& rootBase);
+
+    Options m_options;
+    TempDir m_root;
+    std::optional<ChildProcess> m_process;
+    std::uint16_t m_port = 0;
+};
+
+// Owns one PyFtpdServer per test: started in SetUp (the test is skipped, with the reason, when
+// the machine has no pyftpdlib), ended in TearDown.
+class FtpServerFixture : public ::testing::Test {
+protected:
+    virtual PyFtpdServer::Options ServerOptions() const { return {}; }
+
+    void SetUp() override;
+    void TearDown() override;
+
+    PyFtpdServer& Server() { return *m_server; }
+    std::uint16_t Port() const { return m_server->Port(); }
+    const std::filesystem::path& Root() const { return m_server->Root(); }
+
+private:
+    std::unique_ptr<PyFtpdServer> m_server;
+};
+
+// The source tree, from ORVANE_SOURCE_DIR (set by ctest), as a path of this platform.
+std::filesystem::path SourceDir();
+
+}  // namespace testsupport
