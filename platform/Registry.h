@@ -39,8 +39,12 @@ public:
     virtual std::vector<std::wstring> ValueNames() const = 0;
     // Null when the subkey is missing or cannot be opened with `access`.
     virtual std::unique_ptr<RegistryKey> Open(const std::wstring& subPath, Access access) const = 0;
-    // Opens or creates the subkey and every missing key above it; null on failure.
-    virtual std::unique_ptr<RegistryKey> Create(const std::wstring& subPath) = 0;
+    // Opens or creates the subkey and every missing key above it, asking for `access` on it;
+    // null on failure (an existing key that `access` is not granted on, as for Open).
+    virtual std::unique_ptr<RegistryKey> Create(const std::wstring& subPath, Access access) = 0;
+    std::unique_ptr<RegistryKey> Create(const std::wstring& subPath) {
+        return Create(subPath, Access::ReadWrite);
+    }
     // Deletes the subkey and everything below it; false when it could not.
     virtual bool DeleteTree(const std::wstring& subPath) = 0;
 };
@@ -51,7 +55,8 @@ public:
     virtual std::unique_ptr<RegistryKey> Root(Hive hive) = 0;
 
     std::unique_ptr<RegistryKey> Open(Hive hive, const std::wstring& path, Access access);
-    std::unique_ptr<RegistryKey> Create(Hive hive, const std::wstring& path);
+    std::unique_ptr<RegistryKey> Create(Hive hive, const std::wstring& path,
+                                        Access access = Access::ReadWrite);
     bool DeleteTree(Hive hive, const std::wstring& path);
 };
 
