@@ -1,0 +1,34 @@
+#pragma once
+// Numbers of the engine's string resources (Orvane/resources/EngineStrings.rc).
+namespace EngineStrings {
+
+inline constexpr unsigned kConnectionSucceeded = 12288;
+inline constexpr unsigned kConnectionFailed = 12289;
+inline constexpr unsigned kGettingFolders = 12290;
+inline constexpr unsigned kFolders = 12291;
+inline constexpr unsigned kParentFolder = 12292;
+inline constexpr unsigned kErrorCodeFormat = 12293;  // printf format for one unsigned code
+inline constexpr unsigned kUnknownErrorTitle = 12294;
+inline constexpr unsigned kUnknownErrorDescription = 12296;
+inline constexpr unsigned kNetworkUnreachableTitle = 12297;
+inline constexpr unsigned kNetworkUnreachableDescription = 12298;
+inline constexpr unsigned kNetworkResetTitle = 12299;
+inline constexpr unsigned kNetworkResetDescription = 12300;
+inline constexpr unsigned kConnectionAbortedTitle = 12301;
+inline constexpr unsigned kConnectionAbortedDescription = 12302;
+inline constexpr unsigned kConnectionResetTitle = 12303;
+inline constexpr unsigned kConnectionResetDescription = 12304;
+inline constexpr unsigned kConnectionRefusedTitle = 12305;
+inline constexpr unsigned kConnectionRefusedDescription = 12306;
+inline constexpr unsigned kHostDownTitle = 12307;
+inline constexpr unsigned kHostDownDescription = 12308;
+inline constexpr unsigned kHostUnreachableTitle = 12309;
+inline constexpr unsigned kHostUnreachableDescription = 12310;
+inline constexpr unsigned kHostNotFoundTitle = 12311;
+inline constexpr unsigned kHostNotFoundDescription = 12312;
+inline constexpr unsigned kOperationAbortedTitle = 12313;
+inline constexpr unsigned kOperationAbortedDescription = 12314;
+inline constexpr unsigned kTimedOutTitle = 12315;
+inline constexpr unsigned kTimedOutDescription = 12316;
+
+}  // namespace EngineStrings

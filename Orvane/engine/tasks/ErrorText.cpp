@@ -1,0 +1,52 @@
+#include "Orvane/engine/tasks/ErrorText.h"
+
+#include <cwchar>
+
+#include "Orvane/engine/tasks/EngineStrings.h"
+#include "platform/ErrorCodes.h"
+#include "platform/Strings.h"
+
+namespace {
+
+struct ErrorTexts {
+    int code;
+    unsigned title;
+    unsigned description;
+};
+
+using namespace EngineStrings;
+
+constexpr ErrorTexts kErrorTexts[] = {
+    {platform::kErrorAborted, kOperationAbortedTitle, kOperationAbortedDescription},
+    {platform::kErrorNetworkUnreachable, kNetworkUnreachableTitle, kNetworkUnreachableDescription},
+    {platform::kErrorNetworkReset, kNetworkResetTitle, kNetworkResetDescription},
+    {platform::kErrorConnectionAborted, kConnectionAbortedTitle, kConnectionAbortedDescription},
+    {platform::kErrorConnectionReset, kConnectionResetTitle, kConnectionResetDescription},
+    {platform::kErrorTimedOut, kTimedOutTitle, kTimedOutDescription},
+    {platform::kErrorConnectionRefused, kConnectionRefusedTitle, kConnectionRefusedDescription},
+    {platform::kErrorHostDown, kHostDownTitle, kHostDownDescription},
+    {platform::kErrorHostUnreachable, kHostUnreachableTitle, kHostUnreachableDescription},
+    {platform::kErrorHostNotFound, kHostNotFoundTitle, kHostNotFoundDescription},
+};
+
+constexpr ErrorTexts kUnknown = {0, kUnknownErrorTitle, kUnknownErrorDescription};
+
+const ErrorTexts& TextsFor(std::uint32_t errorCode) {
+    for (const ErrorTexts& texts : kErrorTexts)
+        if (static_cast<std::uint32_t>(texts.code) == errorCode) return texts;
+    return kUnknown;
+}
+
+}  // namespace
+
+std::wstring FormatErrorTitle(std::uint32_t errorCode) {
+    const std::wstring format = platform::LoadText(kErrorCodeFormat);
+    wchar_t code[32] = {};
+    // The format comes from our own resources and takes exactly one unsigned int.
+    std::swprintf(code, sizeof code / sizeof code[0], format.c_str(), static_cast<unsigned>(errorCode));
+    return std::wstring(code) + L" " + platform::LoadText(TextsFor(errorCode).title);
+}
+
+std::wstring FormatErrorDescription(std::uint32_t errorCode) {
+    return platform::LoadText(TextsFor(errorCode).description);
+}

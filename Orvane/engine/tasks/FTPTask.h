@@ -1,0 +1,64 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Orvane/engine/protocol/FTPControlConnection.h"
+#include "Orvane/engine/protocol/FTPReply.h"
+#include "Orvane/engine/protocol/FTPTimeouts.h"
+#include "Orvane/engine/tasks/TaskResult.h"
+#include "platform/Event.h"
+#include "platform/Window.h"
+#include "store/FTPSettings.h"
+
+// One remote job over a connection of its own. Built on the UI thread with private copies of
+// all its inputs, run once on the runner's worker, then deleted. It reports only by messages
+// posted to its notify window.
+class CFTPTask {
+public:
+    virtual ~CFTPTask() = default;
+    CFTPTask(const CFTPTask&) = delete;
+    CFTPTask& operator=(const CFTPTask&) = delete;
+
+    // The whole task, on the worker thread. Never throws: every failure ends up in the result.
+    virtual void Execute() = 0;
+
+protected:
+    // `abortEvent` is the runner's stop event: not owned, never set by the task; every socket
+    // wait of the task also waits on it and fails with 995 once it fires.
+    CFTPTask(platform::WindowRef notifyWindow, FTPSettings destination, platform::Event abortEvent,
+             FTPTimeouts timeouts);
+
+    // What a task's own steps work with once the skeleton has logged in.
+    struct Session {
+        CFTPControlConnection& connection;
+        std::vector<std::wstring>& transcript;  // every sequence of the task appends to it
+        FTPReply& reply;                        // the reply the result will carry
+        platform::Event abort;
+        FTPTimeouts timeouts;
+
+        template <class Sequence>
+        Sequence Open() {
+            return Sequence(connection, abort, transcript, timeouts);
+        }
+    };
+
+    // The run skeleton between the started and the done message: connect, log in, then `steps`
+    // (which begin with EnterStartingFolder, or a variant of it); whatever happened, QUIT with a
+    // transcript of its own and close. `steps` throw int or FTPReply; an int becomes the
+    // result's error code and leaves the reply as it was, a thrown reply becomes the reply.
+    std::unique_ptr<CTaskResult> RunSession(const std::function<void(Session&)>& steps);
+
+    // CWD into the destination's starting folder when it has one; its reply becomes the reply.
+    void EnterStartingFolder(Session& session);
+
+    platform::WindowRef NotifyWindow() const { return m_notifyWindow; }
+    FTPSettings& Destination() { return m_destination; }
+
+private:
+    platform::WindowRef m_notifyWindow;
+    FTPSettings m_destination;
+    platform::Event m_abortEvent;
+    FTPTimeouts m_timeouts;
+};

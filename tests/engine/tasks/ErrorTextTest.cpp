@@ -1,0 +1,74 @@
+#include "Orvane/engine/tasks/ErrorText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "Orvane/engine/tasks/EngineStrings.h"
+#include "platform/Strings.h"
+
+namespace {
+
+struct Row {
+    std::uint32_t code;
+    const wchar_t* title;
+    const wchar_t* description;
+};
+
+// The texts users see, exactly; they come from the program's string resources, so this also
+// proves that the resource script is compiled and linked into a program that uses the engine.
+const Row kRows[] = {
+    {995, L"0x000003e3 Operation aborted", L"An operation was canceled."},
+    {10051, L"0x00002743 Network is unreachable",
+     L"This usually means the local software knows no route to reach the remote host."},
+    {10052, L"0x00002744 Network dropped connection on reset",
+     L"The connection has been broken due to keep-alive activity detecting a failure while the "
+     L"operation was in progress."},
+    {10053, L"0x00002745 Software caused connection abort",
+     L"An established connection was aborted by the software in your host computer, possibly due "
+     L"to a data transmission time-out or protocol error."},
+    {10054, L"0x00002746 Connection reset by peer",
+     L"An existing connection was forcibly closed by the remote host. This normally results if the "
+     L"peer application on the remote host is suddenly stopped, the host is rebooted, the host or "
+     L"remote network interface is disabled"},
+    {10060, L"0x0000274c Connection timed out",
+     L"A connection attempt failed because the connected party did not properly respond after a "
+     L"period of time, or the established connection failed because the connected host has failed "
+     L"to respond."},
+    {10061, L"0x0000274d Connection refused",
+     L"No connection could be made because the target computer actively refused it. This usually "
+     L"results from trying to connect to a service that is inactive on the foreign host\u2014that "
+     L"is, one with no server application running."},
+    {10064, L"0x00002750 Host is down", L"A socket operation failed because the destination host is down."},
+    {10065, L"0x00002751 No route to host", L"A socket operation was attempted to an unreachable host."},
+    {11001, L"0x00002af9 Host not found", L"No such host is known."},
+    // Everything else falls to the last row, the engine's own codes included.
+    {0, L"0x00000000 Unknown error", L"No additional information is available"},
+    {6, L"0x00000006 Unknown error", L"No additional information is available"},
+    {11004, L"0x00002afc Unknown error", L"No additional information is available"},
+    {10050, L"0x00002742 Unknown error", L"No additional information is available"},
+    {0xFFFFFFFFu, L"0xffffffff Unknown error", L"No additional information is available"},
+};
+
+TEST(ErrorText, EachCodeHasItsTitleAndDescription) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.code);
+        EXPECT_EQ(FormatErrorTitle(row.code), row.title);
+        EXPECT_EQ(FormatErrorDescription(row.code), row.description);
+    }
+}
+
+TEST(ErrorText, OtherEngineTextsKeepTheirLineBreaks) {
+    EXPECT_EQ(platform::LoadText(EngineStrings::kConnectionSucceeded), L"Connection succeed.\r\n\r\n");
+    EXPECT_EQ(platform::LoadText(EngineStrings::kConnectionFailed), L"Connection failed. See below\r\n\r\n");
+    EXPECT_EQ(platform::LoadText(EngineStrings::kGettingFolders), L"Getting folders");
+    EXPECT_EQ(platform::LoadText(EngineStrings::kFolders), L"Folders");
+    EXPECT_EQ(platform::LoadText(EngineStrings::kParentFolder), L"..");
+}
+
+TEST(ErrorText, UnknownResourceIsEmpty) {
+    EXPECT_EQ(platform::LoadText(12295), L"");  // the gap in the engine's numbers
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// The run skeleton that every task follows, through a small task whose own step the test
+// chooses, against the scripted fake server on loopback.
+#include "Orvane/engine/tasks/FTPTask.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "Orvane/engine/protocol/FTPCommandSequenceCreateDir.h"
+#include "Orvane/engine/tasks/TaskMessages.h"
+#include "platform/TextCodec.h"
+#include "tests/engine/tasks/TaskTestSupport.h"
+
+namespace {
+
+using platform::Millis;
+using testsupport::FakeFtpServer;
+
+// Reports like the connection test: the skeleton, then whatever the test asks for.
+class ProbeTask : public CFTPTask {
+public:
+    using CFTPTask::Session;
+    using Step = std::function<void(Session&)>;
+    ProbeTask(platform::WindowRef window, FTPSettings destination, platform::Event abort, Step step)
+        : CFTPTask(window, std::move(destination), std::move(abort), FTPTimeouts{Millis(5000), Millis(5000)}),
+          m_step(std::move(step)) {}
+
+    void Execute() override {
+        platform::PostToWindow(NotifyWindow(), WM_TEST_CONNECTION_STARTED, 0, 0);
+        auto result = RunSession([&](Session& session) {
+            EnterStartingFolder(session);
+            if (m_step) m_step(session);
+        });
+        platform::PostOwned(NotifyWindow(), WM_TEST_CONNECTION_FINISHED, std::move(result), 0);
+    }
+
+private:
+    Step m_step;
+};
+
+class FTPTaskSkeleton : public testing::Test {
+protected:
+    // Runs a probe on this thread and returns its result, checking the two messages it posts.
+    std::unique_ptr<CTaskResult> Run(FTPSettings destination, ProbeTask::Step step = {}) {
+        m_server.Start();
+        ProbeTask task(m_inbox.Ref(), std::move(destination), m_abort, std::move(step));
+        task.Execute();
+        EXPECT_TRUE(m_server.Finish());
+        EXPECT_EQ(m_server.Failures(), std::vector<std::string>{});
+        EXPECT_TRUE(m_inbox.WaitForResults(1));
+        EXPECT_EQ(m_inbox.messages,
+                  (std::vector<unsigned>{WM_TEST_CONNECTION_STARTED, WM_TEST_CONNECTION_FINISHED}));
+        return m_inbox.results.empty() ? nullptr : std::move(m_inbox.results[0]);
+    }
+
+    FakeFtpServer m_server;
+    TaskInbox m_inbox;
+    platform::Event m_abort{platform::EventReset::Manual};
+};
+
+TEST_F(FTPTaskSkeleton, LogsInEntersTheStartingFolderAndQuits) {
+    ScriptLogin(m_server).On("CWD /pub/incoming", "250 Directory changed.\r\n");
+    ScriptQuit(m_server);
+    auto result = Run(Destination(m_server.Port(), L"/pub/incoming"));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded());
+    EXPECT_EQ(result->errorCode, 0u);
+    EXPECT_EQ(result->reply.code, 250);  // the CWD's reply
+    EXPECT_TRUE(Contains(result->transcript, L"CWD /pub/incoming"));
+    EXPECT_FALSE(Contains(result->transcript, L"QUIT"));  // its lines are not the user's
+    EXPECT_FALSE(Contains(result->transcript, L"Goodbye"));
+}
+
+TEST_F(FTPTaskSkeleton, EmptyStartingFolderSendsNoCwd) {
+    ScriptQuit(ScriptLogin(m_server));
+    auto result = Run(Destination(m_server.Port()));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded());
+    EXPECT_EQ(result->reply.code, 230);  // the login's reply
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "QUIT"}));
+}
+
+TEST_F(FTPTaskSkeleton, StartingFolderGoesToTheWireInTheAnsiCodePage) {
+    const std::wstring folder = L"/Br\u00fccke";
+    ScriptLogin(m_server).On("CWD " + platform::ToAnsi(folder), "250 Directory changed.\r\n");
+    ScriptQuit(m_server);
+    auto result = Run(Destination(m_server.Port(), folder));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded());
+}
+
+TEST_F(FTPTaskSkeleton, RefusedLoginIsTheReplyNotAnError) {
+    m_server.Send("220 ready\r\n").On("USER anna", "331 Password required.\r\n").On("PASS secret", "530 Login incorrect.\r\n");
+    ScriptQuit(m_server);
+    bool stepRan = false;
+    auto result = Run(Destination(m_server.Port(), L"/pub"), [&](auto&) { stepRan = true; });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorCode, 0u);
+    EXPECT_EQ(result->reply.code, 530);
+    EXPECT_FALSE(result->Succeeded());
+    EXPECT_FALSE(stepRan);
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "QUIT"}));
+}
+
+TEST_F(FTPTaskSkeleton, ErrorCodeFromATaskStepKeepsTheLastReply) {
+    ScriptLogin(m_server).On("CWD /pub", "250 Directory changed.\r\n");
+    ScriptQuit(m_server);
+    auto result = Run(Destination(m_server.Port(), L"/pub"), [](auto&) { throw 10054; });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorCode, 10054u);
+    EXPECT_EQ(result->reply.code, 250);
+    EXPECT_FALSE(result->Succeeded());
+}
+
+TEST_F(FTPTaskSkeleton, ReplyOfTheOwnStepBecomesTheResult) {
+    // A refused MKD is followed by an attempt to enter the folder; both are refused.
+    ScriptLogin(m_server)
+        .On("MKD new", "550 Permission denied.\r\n")
+        .On("CWD new", "550 No such folder.\r\n");
+    ScriptQuit(m_server);
+    auto result = Run(Destination(m_server.Port()), [](ProbeTask::Session& session) {
+        session.reply = session.Open<CFTPCommandSequenceCreateDir>().Run("new");
+    });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorCode, 0u);
+    EXPECT_EQ(result->reply.code, 550);
+    EXPECT_TRUE(Contains(result->transcript, L"MKD new"));
+}
+
+TEST_F(FTPTaskSkeleton, DroppedConnectionIsAnErrorAndTheQuitFailsQuietly) {
+    ScriptLogin(m_server).Expect("CWD /pub").Reset();
+    auto result = Run(Destination(m_server.Port(), L"/pub"));
+    ASSERT_TRUE(result);
+    EXPECT_NE(result->errorCode, 0u);
+    EXPECT_EQ(result->reply.code, 230);  // the last reply before the break
+}
+
+TEST_F(FTPTaskSkeleton, AbortDuringAWaitEndsWith995) {
+    platform::Event greeted(platform::EventReset::Manual);
+    m_server.Signal(greeted);  // then silence: no greeting ever comes
+    std::thread stopper([&] {
+        greeted.Wait(Millis(10000));
+        m_abort.Set();
+    });
+    auto result = Run(Destination(m_server.Port(), L"/pub"));
+    stopper.join();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorCode, 995u);
+}
+
+TEST(FTPTaskErrors, RefusedConnectionIsTheErrorCode) {
+    std::uint16_t closedPort;
+    {
+        testsupport::TestListener listener;
+        closedPort = listener.Port();
+    }
+    TaskInbox inbox;
+    ProbeTask(inbox.Ref(), Destination(closedPort, L"/pub"), platform::Event(platform::EventReset::Manual), {})
+        .Execute();
+    ASSERT_TRUE(inbox.WaitForResults(1));
+    EXPECT_EQ(inbox.results[0]->errorCode, 10061u);
+    EXPECT_EQ(inbox.results[0]->reply.code, 200);
+    EXPECT_TRUE(inbox.results[0]->transcript.empty());
+}
+
+TEST(FTPTaskErrors, ResultForAWindowThatIsGoneIsFreedByTheTask) {
+    FakeFtpServer server;
+    ScriptQuit(ScriptLogin(server));
+    server.Start();
+    TaskInbox inbox;
+    platform::WindowRef gone = inbox.Ref();
+    inbox.Destroy();
+    ProbeTask task(gone, Destination(server.Port()), platform::Event(platform::EventReset::Manual), {});
+    task.Execute();  // under the sanitizers a result left behind is reported as a leak
+    EXPECT_TRUE(server.Finish());
+    EXPECT_TRUE(inbox.messages.empty());
+}
+
+}  // namespace
