@@ -4,7 +4,12 @@
 
 #include <string>
 
+#include "Orvane/engine/protocol/FTPCommand.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "platform/ErrorCodes.h"
+#include "platform/Socket.h"
+#include "tests/engine/protocol/ProtocolTestSupport.h"
+#include "tests/support/PyFtpdServer.h"
 
 namespace {
 
@@ -123,4 +128,28 @@ TEST(ParsePassiveReply, RejectsNumbersOutsideAByte) {
         SCOPED_TRACE(Printable(text).substr(0, 60));
         EXPECT_EQ(ErrorOf(text), platform::kErrorNoData);
     }
+}
+
+// ---- A real server's reply ----------------------------------------------------------------
+
+class PassiveReplyFromServer : public testsupport::FtpServerFixture {};
+
+// pyftpdlib's 227 reply, parsed, names the port it listens on for the data connection.
+TEST_F(PassiveReplyFromServer, GivesTheAddressTheServerListensOn) {
+    platform::Event abort{platform::EventReset::Manual};
+    CFTPControlConnection connection = protocoltest::Connect(Port(), abort);
+    std::vector<std::wstring> transcript;
+    CFTPCommandSequenceLogin(connection, abort, transcript, protocoltest::kTimeouts)
+        .Run(Server().Settings().user, Server().Settings().password);
+
+    CFTPCommand pasv("PASV");
+    const FTPReply reply = pasv.Execute(connection, abort, protocoltest::kTimeouts);
+    ASSERT_EQ(reply.code, 227) << Printable(reply.text);
+    const platform::Endpoint data = ParsePassiveReply(reply.text);
+    EXPECT_EQ(data.address, connection.Peer().address) << Printable(reply.text);
+    EXPECT_NE(data.port, 0);
+    EXPECT_NE(data.port, Port());
+
+    platform::Socket socket = platform::ConnectTcp(data, abort, protocoltest::kTimeouts.receive);
+    EXPECT_TRUE(socket.IsOpen());
 }
