@@ -28,13 +28,27 @@ SOCKET Handle(const Socket& socket) { return static_cast<SOCKET>(socket.Native()
 
 [[noreturn]] void ThrowLastSocketError() { throw static_cast<int>(::WSAGetLastError()); }
 
+void WINAPI CloseOperationEvent(void* event) {
+    if (event) ::CloseHandle(event);
+}
+
+// The event lives in a fiber-local slot whose callback closes it when the thread ends. Not a
+// thread_local object with a destructor: with the static MinGW runtime such destructors run after
+// the thread's emulated TLS block has been freed, and corrupt the heap.
 HANDLE OperationEvent() {
-    thread_local win32::UniqueEvent event;
+    static const DWORD slot = ::FlsAlloc(&CloseOperationEvent);
+    if (slot == FLS_OUT_OF_INDEXES) throw static_cast<int>(::GetLastError());
+    HANDLE event = ::FlsGetValue(slot);
     if (!event) {
-        event.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!event) throw static_cast<int>(::GetLastError());
+        if (!::FlsSetValue(slot, event)) {
+            const int error = static_cast<int>(::GetLastError());
+            ::CloseHandle(event);
+            throw error;
+        }
     }
-    return event.Get();
+    return event;
 }
 
 sockaddr_in ToSockaddr(const Endpoint& endpoint) {
@@ -92,7 +106,6 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 void Socket::Close() {
     if (!IsOpen()) return;
     win32::UniqueSocket(static_cast<SOCKET>(Release())).Reset();
-    ::WSACleanup();
 }
 
 // A zero linger time makes closesocket send RST and drop whatever is still queued.
@@ -105,7 +118,7 @@ void Socket::CloseAbortive() {
 }
 
 Ipv4Address ResolveIpv4(const std::string& host) {
-    win32::WinsockStartup startup;  // getaddrinfo needs Winsock started
+    win32::StartWinsock();  // getaddrinfo needs Winsock started
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -130,7 +143,7 @@ Ipv4Address ResolveIpv4(const std::string& host) {
 }
 
 Socket ConnectTcp(const Endpoint& to, Event& abort, Millis limit) {
-    win32::WinsockStartup startup;  // declared first, so given back last on failure
+    win32::StartWinsock();
     win32::UniqueSocket socket(
         ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
     if (!socket) ThrowLastSocketError();
@@ -156,7 +169,6 @@ Socket ConnectTcp(const Endpoint& to, Event& abort, Millis limit) {
     if (::WSAEventSelect(socket.Get(), nullptr, 0) != 0) ThrowLastSocketError();
     u_long nonBlocking = 0;
     if (::ioctlsocket(socket.Get(), FIONBIO, &nonBlocking) != 0) ThrowLastSocketError();
-    startup.Keep();
     return Socket(static_cast<std::intptr_t>(socket.Release()));
 }
 

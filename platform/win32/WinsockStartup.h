@@ -3,24 +3,15 @@
 
 namespace platform::win32 {
 
-// One WSAStartup, balanced by one WSACleanup unless Keep() hands it to a socket that was
-// opened with it: each open socket holds one start-up, and Socket::Close gives it back.
-class WinsockStartup {
-public:
-    WinsockStartup() {
+// Starts Winsock once for the whole process and never cleans it up. Per-socket start-up and
+// clean-up pairs are not safe: the last WSACleanup closes every socket the process still has,
+// including those other threads are using, whose handle values are then reused. Throws int.
+inline void StartWinsock() {
+    static const int result = [] {
         WSADATA data;
-        if (int result = ::WSAStartup(MAKEWORD(2, 2), &data); result != 0) throw result;
-    }
-    ~WinsockStartup() {
-        if (m_held) ::WSACleanup();
-    }
-    WinsockStartup(const WinsockStartup&) = delete;
-    WinsockStartup& operator=(const WinsockStartup&) = delete;
-
-    void Keep() { m_held = false; }
-
-private:
-    bool m_held = true;
-};
+        return ::WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    if (result != 0) throw result;
+}
 
 }  // namespace platform::win32

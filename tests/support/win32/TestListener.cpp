@@ -19,10 +19,8 @@ namespace {
 
 }  // namespace
 
-// The listener holds one Winsock start-up, and every accepted socket one more, as every
-// platform::Socket does.
 TestListener::TestListener(std::uint16_t port, int backlog) {
-    platform::win32::WinsockStartup startup;
+    platform::win32::StartWinsock();
     platform::win32::UniqueSocket listener(
         ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
     if (!listener) ThrowLastSocketError();
@@ -42,7 +40,6 @@ TestListener::TestListener(std::uint16_t port, int backlog) {
     m_endpoint.address = {{127, 0, 0, 1}};
     m_endpoint.port = ::ntohs(address.sin_port);
     m_native = static_cast<std::intptr_t>(listener.Release());
-    startup.Keep();
 }
 
 TestListener::TestListener(TestListener&& other) noexcept
@@ -63,7 +60,6 @@ TestListener& TestListener::operator=(TestListener&& other) noexcept {
 platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis limit) {
     const auto listener = static_cast<SOCKET>(m_native);
     HANDLE ready = m_acceptReady.Impl().handle.Get();
-    platform::win32::WinsockStartup startup;  // for the socket about to be accepted
     const platform::win32::Deadline deadline(limit);
     for (;;) {
         platform::win32::UniqueSocket accepted(::accept(listener, nullptr, nullptr));
@@ -73,7 +69,6 @@ platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis l
             if (::WSAEventSelect(accepted.Get(), nullptr, 0) != 0) ThrowLastSocketError();
             u_long nonBlocking = 0;
             if (::ioctlsocket(accepted.Get(), FIONBIO, &nonBlocking) != 0) ThrowLastSocketError();
-            startup.Keep();
             return platform::Socket(static_cast<std::intptr_t>(accepted.Release()));
         }
         int error = ::WSAGetLastError();
@@ -92,7 +87,6 @@ platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis l
 void TestListener::Close() {
     if (m_native == -1) return;
     platform::win32::UniqueSocket(static_cast<SOCKET>(std::exchange(m_native, -1))).Reset();
-    ::WSACleanup();
 }
 
 std::uint16_t FreeLoopbackPort() { return TestListener(0).Port(); }
