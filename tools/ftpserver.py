@@ -2,31 +2,71 @@
 """A real FTP server for the tests: pyftpdlib on a free loopback port, one user with full rights
 on one folder.
 
-Usage: ftpserver.py ROOT USER PASSWORD [--cp1252]
+Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--cp1252]
 
-Prints "port N" on its standard output once it listens, then serves until it is killed or its
-standard input closes. When pyftpdlib is missing it prints "missing pyftpdlib" and exits with 3.
-With --cp1252, command lines and replies are Windows-1252 text, as the uploader sends them,
-instead of pyftpdlib's UTF-8.
+Writes "port N" to STATUS_FILE (and its standard output) once it listens, then serves until it is
+killed, its standard input closes, the folder of STATUS_FILE disappears or its parent ends. When
+pyftpdlib is missing it writes "missing pyftpdlib" and exits with 3. With --cp1252, command lines
+and replies are Windows-1252 text, as the uploader sends them, instead of pyftpdlib's UTF-8.
+
+The status file is there because a Linux program that Wine starts does not write to the pipes
+the Windows test hands it; the watchers because such a program cannot be killed from Windows.
 """
 import os
+import stat
 import sys
 import threading
+import time
+
+
+def report(status_file, line):
+    print(line, flush=True)
+    temporary = status_file + ".tmp"
+    with open(temporary, "w") as out:
+        out.write(line + "\n")
+    os.replace(temporary, status_file)  # the test never reads half a line
+
+
+def watch(status_file):
+    """Ends the process once nobody can be using the server any more."""
+    parent = os.getppid()
+
+    def watch_stdin():
+        try:
+            while sys.stdin.buffer.read(1):
+                pass
+        except OSError:
+            pass
+        os._exit(0)
+
+    try:
+        if stat.S_ISFIFO(os.fstat(0).st_mode):
+            threading.Thread(target=watch_stdin, daemon=True).start()
+    except OSError:
+        pass
+
+    def watch_folder_and_parent():
+        folder = os.path.dirname(status_file) or "."
+        while os.path.isdir(folder) and os.getppid() == parent:
+            time.sleep(0.2)
+        os._exit(0)
+
+    threading.Thread(target=watch_folder_and_parent, daemon=True).start()
 
 
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    if len(args) != 3:
+    if len(args) != 4:
         print(__doc__, file=sys.stderr)
         return 2
-    root, user, password = args
+    root, user, password, status_file = args
     try:
         from pyftpdlib import handlers
         from pyftpdlib.authorizers import DummyAuthorizer
         from pyftpdlib.handlers import FTPHandler
         from pyftpdlib.servers import FTPServer
     except ImportError:
-        print("missing pyftpdlib", flush=True)
+        report(status_file, "missing pyftpdlib")
         return 3
 
     authorizer = DummyAuthorizer()
@@ -55,19 +95,8 @@ def main():
     server = FTPServer(("127.0.0.1", 0), handler)
     server.max_cons = 32
     port = server.socket.getsockname()[1]
-    print("port %d" % port, flush=True)
-
-    # The test that started us may die without killing us: end when our standard input closes.
-    def watch_stdin():
-        try:
-            while sys.stdin.buffer.read(1):
-                pass
-        except OSError:
-            pass
-        os._exit(0)
-
-    if not sys.stdin.isatty():
-        threading.Thread(target=watch_stdin, daemon=True).start()
+    watch(status_file)
+    report(status_file, "port %d" % port)
     server.serve_forever(handle_exit=False)
     return 0
 

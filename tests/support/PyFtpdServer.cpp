@@ -1,6 +1,9 @@
 #include "tests/support/PyFtpdServer.h"
 
+#include <chrono>
+#include <fstream>
 #include <system_error>
+#include <thread>
 
 #include "platform/TextCodec.h"
 
@@ -21,6 +24,15 @@ const std::filesystem::path kTempBase = "/tmp";
 
 std::wstring Wide(const std::string& text) { return platform::FromAnsi(text); }
 
+// The line the server wrote to its status file, once it is there (the server renames it into
+// place whole).
+std::optional<std::string> StatusLine(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (!in || !std::getline(in, line)) return std::nullopt;
+    return line;
+}
+
 }  // namespace
 
 std::filesystem::path SourceDir() {
@@ -36,9 +48,11 @@ std::filesystem::path SourceDir() {
 }
 
 PyFtpdServer::PyFtpdServer(const Options& options, const std::filesystem::path& rootBase)
-    : m_options(options), m_root(rootBase) {}
+    : m_options(options), m_root(rootBase), m_state(rootBase) {}
 
-PyFtpdServer::~PyFtpdServer() = default;  // the process (closing its input ends it) goes first
+// The process goes first (closing its input ends it natively), then the status folder (which
+// ends it under Wine), then the root.
+PyFtpdServer::~PyFtpdServer() = default;
 
 std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot,
                                                   bool& unavailable) {
@@ -55,8 +69,10 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
         return nullptr;
     }
     std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options, kTempBase));
+    const std::filesystem::path statusFile = server->m_state.Path() / "status";
     std::vector<std::wstring> arguments{LinuxPathOf(script), LinuxPathOf(server->Root()),
-                                        Wide(options.user), Wide(options.password)};
+                                        Wide(options.user), Wide(options.password),
+                                        LinuxPathOf(statusFile)};
     if (options.cp1252) arguments.push_back(L"--cp1252");
     try {
         server->m_process.emplace(kPython.wstring(), arguments);
@@ -64,21 +80,25 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
         whyNot = "could not start python3 (error " + std::to_string(code) + ")";
         return nullptr;
     }
-    // The script prints "port N" once it listens, "missing pyftpdlib" when it cannot.
-    for (int lines = 0; lines < 50; ++lines) {
-        std::optional<std::string> line = server->m_process->ReadLine(kReadyLimit);
-        if (!line) break;
-        if (line->rfind("port ", 0) == 0) {
-            server->m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
-            return server;
+    // The script writes "port N" once it listens, "missing pyftpdlib" when it cannot. A process
+    // that Wine starts from Linux cannot be waited for, so the file is polled, within a bound.
+    constexpr platform::Millis kPoll{20};
+    for (auto waited = platform::Millis(0); waited < kReadyLimit; waited += kPoll) {
+        if (std::optional<std::string> line = StatusLine(statusFile)) {
+            if (line->rfind("port ", 0) == 0) {
+                server->m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
+                return server;
+            }
+            if (*line == "missing pyftpdlib") {
+                whyNot = "python3-pyftpdlib is not installed";
+                return nullptr;
+            }
+            break;
         }
-        if (*line == "missing pyftpdlib") {
-            whyNot = "python3-pyftpdlib is not installed";
-            return nullptr;
-        }
+        std::this_thread::sleep_for(kPoll);
     }
     unavailable = false;
-    whyNot = "the FTP server did not start: " + server->m_process->Output();
+    whyNot = "the FTP server did not start within " + std::to_string(kReadyLimit.count()) + " ms";
     return nullptr;
 }
 

@@ -14,7 +14,8 @@ namespace testsupport {
 
 // A real FTP server: Debian's pyftpdlib (tools/ftpserver.py run by /usr/bin/python3) on a free
 // loopback port, serving one user with full rights on a temporary folder. Natively a child
-// process; under Wine the same Linux program, started through drive Z:.
+// process; under Wine the same Linux program, started through drive Z:. It reports through a
+// status file rather than its output, which Wine does not pass on from Linux programs.
 class PyFtpdServer {
 public:
     struct Options {
@@ -40,6 +41,7 @@ private:
 
     Options m_options;
     TempDir m_root;
+    TempDir m_state;  // holds the status file; the server ends once it is gone
     std::optional<ChildProcess> m_process;
     std::uint16_t m_port = 0;
 };
