@@ -34,6 +34,7 @@ TEST_P(RegistryValues, StringReadsAreBoundedAndNeedATerminator) {
         std::uint32_t type;
         std::vector<std::uint8_t> data;
         std::optional<std::wstring> expected;
+        bool needsExactBytes = false;  // Wine's registry terminates short strings as it stores them
     };
     const std::vector<Case> cases = {
         {"plain", RegistryType::kString, Utf16(L"ftp.example.net"), L"ftp.example.net"},
@@ -43,7 +44,7 @@ TEST_P(RegistryValues, StringReadsAreBoundedAndNeedATerminator) {
         {"259 characters", RegistryType::kString, Utf16(c259), c259},
         {"260 characters", RegistryType::kString, Utf16(c260), std::nullopt},
         {"260 characters, unterminated", RegistryType::kString, Utf16(c260, false), std::nullopt},
-        {"unterminated", RegistryType::kString, Utf16(L"abc", false), std::nullopt},
+        {"unterminated", RegistryType::kString, Utf16(L"abc", false), std::nullopt, true},
         {"odd byte count", RegistryType::kString, {'a', 0, 0}, std::nullopt},
         {"one byte", RegistryType::kString, {0}, std::nullopt},
         {"stops at an inner terminator", RegistryType::kString, Utf16(std::wstring(L"ab\0cd", 5)), L"ab"},
@@ -53,6 +54,7 @@ TEST_P(RegistryValues, StringReadsAreBoundedAndNeedATerminator) {
         {"huge", RegistryType::kString, std::vector<std::uint8_t>(1 << 16, 'x'), std::nullopt},
     };
     for (const auto& c : cases) {
+        if (c.needsExactBytes && GetParam() == Backend::System) continue;
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(m_key->Write(L"s", RegistryValue{c.type, c.data}));
         EXPECT_EQ(ReadString(*m_key, L"s", 260), c.expected);
