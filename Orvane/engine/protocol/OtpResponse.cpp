@@ -6,6 +6,7 @@
 
 #include "Orvane/engine/protocol/Md5.h"
 #include "Orvane/engine/protocol/OtpWords.h"
+#include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
 
 namespace {
@@ -81,6 +82,7 @@ std::string ComputeOtpResponse(const std::string& password, const std::wstring& 
     if (numberEnd != std::wstring::npos) {
         sequence = ParseSequenceNumber(
             std::wstring_view(replyText).substr(numberStart, numberEnd - numberStart));
+        if (sequence > kMaxOtpSequence) throw platform::kErrorInvalidParameter;
         // The seed's first character is taken as it stands, so a space ends the seed only after
         // it. A seed at the end of the reply line ends at the line break or the end of the text.
         const std::size_t seedStart = numberEnd + 1;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "Orvane/engine/protocol/OtpWords.h"
+#include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
 
 namespace {
@@ -162,6 +163,23 @@ TEST(ComputeOtpResponse, ReadsSequenceNumbersAsAServerWritesThem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::ToAnsi(c.reply));
         EXPECT_EQ(ComputeOtpResponse(password, std::wstring(c.reply)), c.expected);
+    }
+}
+
+// A hostile server must not keep the login thread hashing for hours.
+TEST(ComputeOtpResponse, RefusesSequenceNumbersBeyondTheLimit) {
+    const std::string password = "AbCdEfGhIjK";
+    EXPECT_EQ(ComputeOtpResponse(password, L"331 otp-md5 9999 alpha1 ext"),
+              OtpSixWords(Bytes("alpha1AbCdEfGhIjK"), 9999));
+    for (const wchar_t* reply : {L"331 otp-md5 10000 alpha1 ext", L"331 otp-md5 2147483647 alpha1 ext",
+                                 L"331 otp-md5 99999999999999999999 alpha1 ext"}) {
+        SCOPED_TRACE(platform::ToAnsi(reply));
+        try {
+            ComputeOtpResponse(password, reply);
+            ADD_FAILURE() << "answered";
+        } catch (int code) {
+            EXPECT_EQ(code, platform::kErrorInvalidParameter);
+        }
     }
 }
 
