@@ -6,6 +6,7 @@ namespace platform {
 inline constexpr int kErrorFileNotFound = 2;           // ERROR_FILE_NOT_FOUND
 inline constexpr int kErrorPathNotFound = 3;           // ERROR_PATH_NOT_FOUND
 inline constexpr int kErrorAccessDenied = 5;           // ERROR_ACCESS_DENIED
+inline constexpr int kErrorNotEnoughMemory = 8;        // ERROR_NOT_ENOUGH_MEMORY
 inline constexpr int kErrorUnexpectedReply = 6;        // the engine's: a reply of no expected class
 inline constexpr int kErrorSharingViolation = 32;      // ERROR_SHARING_VIOLATION
 inline constexpr int kErrorInvalidParameter = 87;      // ERROR_INVALID_PARAMETER

@@ -1,0 +1,117 @@
+#include "Orvane/engine/protocol/FTPCommandSTOR.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "Orvane/engine/protocol/TraceLog.h"
+#include "Orvane/engine/tasks/TaskMessages.h"
+#include "platform/ErrorCodes.h"
+#include "platform/File.h"
+#include "platform/TextCodec.h"
+
+namespace {
+
+std::wstring ErrorNumberLine(int error) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(error));
+    return L"Error number: " + std::wstring(hex, hex + std::char_traits<char>::length(hex));
+}
+
+}  // namespace
+
+CFTPCommandSTOR::CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName,
+                                 platform::WindowRef progressWindow, platform::Endpoint dataAddress,
+                                 platform::Event abort)
+    : CFTPCommand("STOR ", remoteName, {}),
+      CThreadDriver(platform::kInfinite),
+      m_localPath(std::move(localPath)),
+      m_progressWindow(progressWindow),
+      m_dataAddress(dataAddress),
+      m_abort(std::move(abort)) {}
+
+// The thread touches our members: it must have ended before they go.
+CFTPCommandSTOR::~CFTPCommandSTOR() { StopWorker(); }
+
+FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::Event& abort,
+                                  const FTPTimeouts& timeouts) {
+    TraceScope scope(L"CFTPCommandSTOR::Execute");
+    m_sendTimeout = timeouts.send;
+    m_transferDone.Reset();
+    m_transferError = 0;
+    QueueItem(nullptr);
+    try {
+        connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), platform::CodePage::ThreadAnsi), abort, timeouts.send);
+        const auto first = connection.ReceiveReply(abort, timeouts.receive);
+        FTPReply reply = ParseReply(first.bytes);
+        if (!first.complete) reply.code = 0;
+        if (reply.code / 100 == 1) {
+            // Every wait of the transfer ends on the abort event, so this wait does too.
+            m_transferDone.Wait(platform::kInfinite);
+            if (m_abort.IsSet()) throw m_transferError != 0 ? m_transferError : platform::kErrorAborted;
+            reply = connection.ReadReply(abort, timeouts.receive);
+        }
+        if (reply.code / 100 != 2) m_abort.Set();  // the transfer must not go on
+        StopWorker();
+        return reply;
+    } catch (int error) {
+        m_abort.Set();
+        StopWorker();
+        // A wait that the transfer thread ended reports the thread's own error.
+        throw m_transferError != 0 && error == platform::kErrorAborted ? m_transferError : error;
+    }
+}
+
+void CFTPCommandSTOR::ThreadProc(void*) {
+    TraceScope scope(L"CFTPCommandSTOR::ThreadProc");
+    try {
+        platform::Socket data = platform::ConnectTcp(m_dataAddress, m_abort, m_sendTimeout);
+        SendFile(data);
+    } catch (int error) {
+        Fail(error);
+    }
+    m_transferDone.Set();
+}
+
+void CFTPCommandSTOR::DiscardItem(void*) {
+    Fail(platform::kErrorNotEnoughMemory);
+    m_transferDone.Set();
+}
+
+void CFTPCommandSTOR::Fail(int error) {
+    WriteTrace(ErrorNumberLine(error));
+    m_transferError = error;
+    m_abort.Set();
+}
+
+void CFTPCommandSTOR::SendFile(platform::Socket& data) {
+    platform::File file;
+    std::vector<char> buffer(kChunkSize);
+    try {
+        file = platform::OpenForReading(m_localPath);
+        for (;;) {
+            const std::size_t n = platform::Read(file, buffer);
+            if (n == 0) break;
+            // A send the system takes at once never waits, so it never sees the abort either.
+            if (m_abort.IsSet()) {
+                data.CloseAbortive();
+                return;
+            }
+            try {
+                platform::Send(data, std::span<const char>(buffer.data(), n), m_abort, m_sendTimeout);
+            } catch (int error) {
+                // The connection is gone or Stop was asked for: the server's reply decides, or
+                // the abort does.
+                WriteTrace(ErrorNumberLine(error));
+                data.CloseAbortive();
+                return;
+            }
+            platform::PostOwned(m_progressWindow, WM_UPLOAD_PROGRESS, std::make_unique<std::wstring>(m_localPath),
+                                static_cast<std::intptr_t>(n));
+        }
+    } catch (int error) {
+        data.CloseAbortive();  // never a complete file on the server
+        throw;
+    }
+    data.Close();  // the end of the stream is the end of the file
+}

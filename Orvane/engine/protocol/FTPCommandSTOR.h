@@ -1,0 +1,46 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "Orvane/engine/protocol/FTPCommand.h"
+#include "Orvane/engine/tasks/ThreadDriver.h"
+#include "platform/Socket.h"
+#include "platform/Window.h"
+
+// STOR with its transfer thread: the thread connects to the data address, sends the local file
+// in chunks of 8192 bytes and reports each chunk to the progress window, while the control side
+// waits for the replies.
+//
+// The final reply is awaited from the end of the transfer, so a file may take any time to send.
+// A local file that cannot be opened or read, or a data connection that cannot be made, ends the
+// command at once with that error: the thread signals the abort event, and the data connection
+// is reset so that the server does not record a partial or empty file as complete. A failed
+// send ends the transfer; the server's reply then decides. Stop (the abort event) takes effect
+// within one chunk.
+class CFTPCommandSTOR : public CFTPCommand, public CThreadDriver {
+public:
+    static constexpr std::size_t kChunkSize = 8192;
+
+    CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName, platform::WindowRef progressWindow,
+                    platform::Endpoint dataAddress, platform::Event abort);
+    ~CFTPCommandSTOR() override;
+
+    FTPReply Execute(CFTPControlConnection& connection, platform::Event& abort,
+                     const FTPTimeouts& timeouts) override;
+
+protected:
+    void ThreadProc(void* item) override;
+    void DiscardItem(void* item) override;
+
+private:
+    void SendFile(platform::Socket& data);
+    void Fail(int error);  // from the transfer thread: ends the control side's wait too
+
+    const std::wstring m_localPath;
+    const platform::WindowRef m_progressWindow;
+    const platform::Endpoint m_dataAddress;
+    platform::Event m_abort;
+    platform::Event m_transferDone{platform::EventReset::Manual};
+    platform::Millis m_sendTimeout{30000};
+    int m_transferError = 0;  // written by the thread before m_transferDone is set
+};
