@@ -83,6 +83,25 @@ def main():
             def push(self, s):
                 handlers.asynchat.async_chat.push(self, s.encode("cp1252", "replace"))
 
+            # Listings are encoded as UTF-8 whatever the handler says; they go out in
+            # Windows-1252 too. The producer yields whole lines, so each chunk converts alone.
+            def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+                def transcode(chunk):
+                    return chunk.decode("utf8", "replace").encode("cp1252", "replace")
+
+                if cmd in ("LIST", "NLST"):
+                    if isproducer:
+                        inner = data
+
+                        class Transcoding:
+                            def more(self):
+                                return transcode(inner.more())
+
+                        data = Transcoding()
+                    else:
+                        data = transcode(data)
+                return super().push_dtp_data(data, isproducer, file, cmd)
+
         handler = Cp1252Handler
     handler.authorizer = authorizer
     handler.banner = "Orvane test server ready."
