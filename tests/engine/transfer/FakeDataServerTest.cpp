@@ -1,0 +1,154 @@
+// Uploads against a scripted server for what real servers will not do: a 227 address that is not
+// theirs, a transfer slower than the reply time-out, a reset in the middle of the file, a final
+// reply that never comes, a data port that nobody listens on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
+#include "platform/ErrorCodes.h"
+#include "tests/support/FakeFtpServer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestListener.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Event;
+using platform::EventReset;
+using platform::Millis;
+
+// Sends may stall for a while; a reply must come within a short time once the file is sent.
+const FTPTimeouts kTimeouts{Millis(5000), Millis(400)};
+
+std::string PassiveReply(const std::string& host, std::uint16_t port) {
+    return "227 Entering Passive Mode (" + host + "," + std::to_string(port / 256) + "," +
+           std::to_string(port % 256) + ").\r\n";
+}
+
+struct Outcome {
+    std::optional<FTPReply> reply;
+    int error = 0;
+    std::optional<FTPReply> refusal;
+};
+
+class FakeDataServer : public testing::Test {
+protected:
+    fs::path LocalFile(std::size_t size) {
+        const fs::path path = m_local.Path() / "upload.bin";
+        std::ofstream out(path, std::ios::binary);
+        const std::string block(1 << 20, 'u');
+        for (std::size_t left = size; left > 0; left -= std::min(left, block.size()))
+            out.write(block.data(), static_cast<std::streamsize>(std::min(left, block.size())));
+        return path;
+    }
+
+    // Starts the script, connects, and runs the Stor sequence on a thread of its own.
+    void StartUpload(const fs::path& local) {
+        m_server.Start();
+        m_connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", m_server.Port(), m_abort, kTimeouts);
+        m_connection.ReadGreeting(m_abort, kTimeouts.receive);
+        m_task = std::thread([this, local] {
+            std::vector<std::wstring> transcript;
+            try {
+                m_outcome.reply = CFTPCommandSequenceStor(m_connection, m_abort, transcript, kTimeouts)
+                                      .Run(local.wstring(), "upload.bin", platform::WindowRef{});
+            } catch (int error) {
+                m_outcome.error = error;
+            } catch (const FTPReply& reply) {
+                m_outcome.refusal = reply;
+            }
+        });
+    }
+
+    Outcome Finish() {
+        m_task.join();
+        m_connection.Close();
+        EXPECT_TRUE(m_server.Finish());
+        EXPECT_TRUE(m_server.Failures().empty()) << m_server.Failures().front();
+        return m_outcome;
+    }
+
+    // Reads the data connection to its end; returns the byte count.
+    std::size_t Drain(platform::Socket& data) {
+        std::vector<char> buffer(1 << 16);
+        std::size_t total = 0;
+        while (std::size_t n = platform::Receive(data, buffer, m_testAbort, Millis(10000))) total += n;
+        return total;
+    }
+
+    testsupport::FakeFtpServer m_server;
+    testsupport::TestListener m_data;
+    testsupport::TempDir m_local;
+    Event m_abort{EventReset::Manual};
+    Event m_testAbort{EventReset::Manual};
+    CFTPControlConnection m_connection;
+    std::thread m_task;
+    Outcome m_outcome;
+};
+
+TEST_F(FakeDataServer, ForeignPassiveAddressIsReplacedAndASlowTransferStillSucceeds) {
+    Event drained(EventReset::Manual);
+    m_server.Send("220 ready\r\n")
+        .On("PASV", PassiveReply("10,9,8,7", m_data.Port()))  // not reachable from here
+        .On("STOR upload.bin", "150 Opening data connection.\r\n")
+        .WaitFor(drained)
+        .Send("226 Transfer complete.\r\n");
+    const std::size_t size = 32u << 20;  // more than the socket buffers hold
+    StartUpload(LocalFile(size));
+    platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+    // The client's sends stall meanwhile: the transfer takes longer than the reply time-out.
+    std::this_thread::sleep_for(kTimeouts.receive * 2);
+    EXPECT_EQ(Drain(data), size);
+    drained.Set();
+    const Outcome outcome = Finish();
+    ASSERT_TRUE(outcome.reply.has_value()) << outcome.error;
+    EXPECT_EQ(outcome.reply->code, 226);
+}
+
+TEST_F(FakeDataServer, ResetInTheMiddleOfTheFileEndsWithTheServersReply) {
+    Event reset(EventReset::Manual);
+    m_server.Send("220 ready\r\n")
+        .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
+        .On("STOR upload.bin", "150 Opening data connection.\r\n")
+        .WaitFor(reset)
+        .Send("426 Connection closed; transfer aborted.\r\n");
+    StartUpload(LocalFile(32u << 20));
+    {
+        platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+        std::vector<char> some(8192);
+        platform::Receive(data, some, m_testAbort, Millis(5000));
+        data.CloseAbortive();
+    }
+    reset.Set();
+    const Outcome outcome = Finish();
+    ASSERT_TRUE(outcome.refusal.has_value()) << outcome.error;
+    EXPECT_EQ(outcome.refusal->code, 426);
+}
+
+TEST_F(FakeDataServer, FinalReplyThatNeverComesIsATimeOutCountedFromTheEndOfTheFile) {
+    m_server.Send("220 ready\r\n")
+        .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
+        .On("STOR upload.bin", "150 Opening data connection.\r\n");
+    StartUpload(LocalFile(1000));
+    platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+    EXPECT_EQ(Drain(data), 1000u);
+    const Outcome outcome = Finish();
+    EXPECT_EQ(outcome.error, platform::kErrorTimedOut);
+}
+
+TEST_F(FakeDataServer, DataPortThatNobodyListensOnEndsWithTheConnectError) {
+    const std::uint16_t closed = testsupport::FreeLoopbackPort();
+    m_server.Send("220 ready\r\n")
+        .On("PASV", PassiveReply("127,0,0,1", closed))
+        .Expect("STOR upload.bin");  // and never answers: the data connection is all we wait for
+    StartUpload(LocalFile(1000));
+    const Outcome outcome = Finish();
+    EXPECT_EQ(outcome.error, platform::kErrorConnectionRefused);
+}
+
+}  // namespace
