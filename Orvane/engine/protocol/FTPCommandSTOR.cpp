@@ -106,8 +106,9 @@ void CFTPCommandSTOR::SendFile(platform::Socket& data) {
                 data.CloseAbortive();
                 return;
             }
-            platform::PostOwned(m_progressWindow, WM_UPLOAD_PROGRESS, std::make_unique<std::wstring>(m_localPath),
-                                static_cast<std::intptr_t>(n));
+            if (m_progressWindow.handle != 0)
+                platform::PostOwned(m_progressWindow, WM_UPLOAD_PROGRESS, std::make_unique<std::wstring>(m_localPath),
+                                    static_cast<std::intptr_t>(n));
         }
     } catch (int error) {
         data.CloseAbortive();  // never a complete file on the server
