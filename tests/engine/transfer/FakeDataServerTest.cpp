@@ -12,12 +12,14 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "platform/ErrorCodes.h"
 #include "tests/support/FakeFtpServer.h"
+#include "tests/engine/transfer/TransferTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestListener.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using transfertest::Outcome;
 using platform::Event;
 using platform::EventReset;
 using platform::Millis;
@@ -29,12 +31,6 @@ std::string PassiveReply(const std::string& host, std::uint16_t port) {
     return "227 Entering Passive Mode (" + host + "," + std::to_string(port / 256) + "," +
            std::to_string(port % 256) + ").\r\n";
 }
-
-struct Outcome {
-    std::optional<FTPReply> reply;
-    int error = 0;
-    std::optional<FTPReply> refusal;
-};
 
 class FakeDataServer : public testing::Test {
 protected:
@@ -54,14 +50,10 @@ protected:
         m_connection.ReadGreeting(m_abort, kTimeouts.receive);
         m_task = std::thread([this, local] {
             std::vector<std::wstring> transcript;
-            try {
-                m_outcome.reply = CFTPCommandSequenceStor(m_connection, m_abort, transcript, kTimeouts)
-                                      .Run(local.wstring(), "upload.bin", platform::WindowRef{});
-            } catch (int error) {
-                m_outcome.error = error;
-            } catch (const FTPReply& reply) {
-                m_outcome.refusal = reply;
-            }
+            m_outcome = transfertest::OutcomeOf([&] {
+                return CFTPCommandSequenceStor(m_connection, m_abort, transcript, kTimeouts)
+                    .Run(local.wstring(), "upload.bin", platform::WindowRef{});
+            });
         });
     }
 

@@ -17,11 +17,13 @@
 #include "platform/File.h"
 #include "platform/Window.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/engine/transfer/TransferTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using transfertest::Outcome;
 using platform::Event;
 using platform::EventReset;
 
@@ -38,13 +40,6 @@ std::vector<char> Contents(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
-
-// What one Run gave: its reply, or the error code or refusal it threw.
-struct Outcome {
-    std::optional<FTPReply> reply;
-    int error = 0;
-    std::optional<FTPReply> refusal;
-};
 
 class Stor : public testsupport::FtpServerFixture {
 protected:
@@ -79,14 +74,10 @@ protected:
         });
         Outcome outcome;
         std::thread task([&] {
-            try {
-                outcome.reply = CFTPCommandSequenceStor(m_connection, m_abort, m_transcript, kTimeouts)
-                                    .Run(local.wstring(), remote, window.Ref());
-            } catch (int error) {
-                outcome.error = error;
-            } catch (const FTPReply& reply) {
-                outcome.refusal = reply;
-            }
+            outcome = transfertest::OutcomeOf([&] {
+                return CFTPCommandSequenceStor(m_connection, m_abort, m_transcript, kTimeouts)
+                    .Run(local.wstring(), remote, window.Ref());
+            });
             finished.Set();
         });
         const bool ended = platform::WaitPumpingMessages(finished, platform::Millis(60000));
