@@ -37,6 +37,7 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
                                   const FTPTimeouts& timeouts) {
     TraceScope scope(L"CFTPCommandSTOR::Execute");
     m_sendTimeout = timeouts.send;
+    m_goAhead.Reset();
     m_transferDone.Reset();
     m_transferError = 0;
     QueueItem(nullptr);
@@ -45,6 +46,8 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
         const auto first = connection.ReceiveReply(abort, timeouts.receive);
         FTPReply reply = ParseReply(first.bytes);
         if (!first.complete) reply.code = 0;
+        if (reply.code / 100 > 2) m_abort.Set();  // refused: the thread must not send
+        m_goAhead.Set();
         if (reply.code / 100 == 1) {
             // Every wait of the transfer ends on the abort event, so this wait does too.
             m_transferDone.Wait(platform::kInfinite);
@@ -56,6 +59,7 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
         return reply;
     } catch (int error) {
         m_abort.Set();
+        m_goAhead.Set();
         StopWorker();
         // A wait that the transfer thread ended reports the thread's own error.
         throw m_transferError != 0 && error == platform::kErrorAborted ? m_transferError : error;
@@ -66,6 +70,7 @@ void CFTPCommandSTOR::ThreadProc(void*) {
     TraceScope scope(L"CFTPCommandSTOR::ThreadProc");
     try {
         platform::Socket data = platform::ConnectTcp(m_dataAddress, m_abort, m_sendTimeout);
+        m_goAhead.Wait(platform::kInfinite);  // the control side sets it on every path
         SendFile(data);
     } catch (int error) {
         Fail(error);

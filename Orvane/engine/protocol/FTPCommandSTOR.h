@@ -40,6 +40,10 @@ private:
     const platform::WindowRef m_progressWindow;
     const platform::Endpoint m_dataAddress;
     platform::Event m_abort;
+    // Set once the server has answered STOR (or the command has given up): data sent or closed
+    // before the server has seen STOR can be taken for another transfer, and an empty file then
+    // never arrives.
+    platform::Event m_goAhead{platform::EventReset::Manual};
     platform::Event m_transferDone{platform::EventReset::Manual};
     platform::Millis m_sendTimeout{30000};
     int m_transferError = 0;  // written by the thread before m_transferDone is set
