@@ -45,16 +45,18 @@ TEST_P(DestinationList, ListsNumberedSubkeysUserFirstAndNothingElse) {
     auto machine = MachineStoreKey();
     ASSERT_NE(user, nullptr);
     ASSERT_NE(machine, nullptr);
-    for (const wchar_t* name : {L"2", L"Options", L"abc", L"1", L"5", L"0"}) ASSERT_NE(user->Create(name), nullptr);
+    for (const wchar_t* name : {L"2", L"Options", L"abc", L"1", L"10", L"5", L"0"})
+        ASSERT_NE(user->Create(name), nullptr);
     for (const wchar_t* name : {L"65537", L"65536"}) ASSERT_NE(machine->Create(name), nullptr);
     ASSERT_TRUE(WriteString(*user->Create(L"2"), L"Dispname", L"second"));
 
     const auto all = Store().LoadAllDestinations();
-    EXPECT_THAT(Numbers(all), ElementsAre(1, 2, 5, 65536, 65537));
-    ASSERT_EQ(all.size(), 5u);
-    EXPECT_EQ(all[1].displayName, L"second");
-    EXPECT_FALSE(all[2].machineWide);
-    EXPECT_TRUE(all[3].machineWide);
+    // The registry's order, names compared as text: the store does not sort.
+    EXPECT_THAT(Numbers(all), ElementsAre(1, 10, 2, 5, 65536, 65537));
+    ASSERT_EQ(all.size(), 6u);
+    EXPECT_EQ(all[2].displayName, L"second");
+    EXPECT_FALSE(all[3].machineWide);
+    EXPECT_TRUE(all[4].machineWide);
     for (const auto& d : all) {
         EXPECT_EQ(d.basePath, kDestinationsPath);
         EXPECT_EQ(d.keyName, std::to_wstring(d.number));
