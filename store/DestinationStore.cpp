@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
 
 #include "platform/RegistryValues.h"
 #include "store/RegistryReads.h"
@@ -16,24 +15,6 @@ constexpr std::size_t kLongestKeyName = 255;  // what a 256-unit enumeration buf
 
 Hive HiveOf(bool machineWide) { return machineWide ? Hive::LocalMachine : Hive::CurrentUser; }
 bool IsMachineNumber(std::int32_t number) { return number >= MACHINE_NUMBER_BASE; }
-
-// Wherever only the number is known, it alone picks the hive and the key ("1", never "01"). A
-// subkey that these would not reach is no destination of its hive: listing it would offer a
-// record whose number leads somewhere else (a user subkey 65536, left by a hand-off to the
-// machine-wide destination 65536, would be a nameless copy whose removal deletes the real one).
-bool IsReachableKeyName(const std::wstring& name, bool machineWide) {
-    const std::int32_t number = DestinationNumber(name);
-    return number > 0 && IsMachineNumber(number) == machineWide && name == std::to_wstring(number);
-}
-
-// A port is a REG_DWORD from 1 to 65535; anything else (another type, a number that a 16-bit
-// field would wrap, 0) gives the default rather than a port nobody entered.
-std::uint16_t ReadPort(const platform::RegistryKey* key, std::uint16_t fallback) {
-    if (!key) return fallback;
-    const auto value = platform::ReadDword(*key, L"Port");
-    if (!value || *value == 0 || *value > 0xFFFF) return fallback;
-    return static_cast<std::uint16_t>(*value);
-}
 
 // Reads a string field; a value that cannot be read leaves the field as it was.
 void ReadField(const platform::RegistryKey* key, const wchar_t* name, std::wstring& field) {
@@ -64,14 +45,13 @@ FTPDestination DestinationStore::LoadDestination(const std::wstring& basePath, c
     destination.machineWide = machineWide;
     if (basePath.empty() || keyName.empty()) return destination;
 
-    // Opened, not created: a read of a number without a key (a stale default, a hand-off's
-    // number) must not leave an empty key behind that every list then shows as a destination.
-    const auto key = m_registry.Open(HiveOf(machineWide), DestinationKeyPath(destination), Access::Read);
+    const auto key = m_registry.Create(HiveOf(machineWide), DestinationKeyPath(destination), Access::Read);
     ReadField(key.get(), L"Dispname", destination.displayName);
     ReadField(key.get(), L"Server", destination.server);
     ReadField(key.get(), L"Username", destination.userName);
     ReadField(key.get(), L"Directory", destination.directory);
-    destination.port = ReadPort(key.get(), destination.port);
+    destination.port = static_cast<std::uint16_t>(
+        store::ReadIntoFourBytes(key.get(), L"Port", destination.port).value_or(destination.port));
     if (key) destination.password = ReadPassword(*key);
     return destination;
 }
@@ -120,7 +100,7 @@ void DestinationStore::EnumerateDestinations(std::vector<FTPDestination>& list, 
     if (!storeKey) return;
     for (const std::wstring& name : storeKey->SubkeyNames()) {
         if (name.size() > kLongestKeyName) break;  // the enumeration fails there
-        if (!IsReachableKeyName(name, machineWide)) continue;  // "Options", "abc", "01", ...
+        if (DestinationNumber(name) == 0) continue;  // "Options", and anything not a number
         list.push_back(LoadDestination(kDestinationsPath, name, machineWide));
     }
 }
@@ -137,30 +117,17 @@ FTPDestination DestinationStore::GetDestination(std::int32_t number) const {
 }
 
 FTPDestination DestinationStore::CreateDestination(bool machineWide) const {
-    const Hive hive = HiveOf(machineWide);
-    // A number is taken when its key exists, whether or not this user may write it: a key that
-    // only fails to open for writing still holds somebody's destination.
-    const auto storeKey = m_registry.Open(hive, kDestinationsPath, Access::Read);
-    // User numbers stay below the machine's: a user key 65536 would be reached in the wrong hive.
-    const std::int64_t first = machineWide ? MACHINE_NUMBER_BASE : 1;
-    const std::int64_t last = machineWide ? INT32_MAX : MACHINE_NUMBER_BASE - 1;
-    for (std::int64_t candidate = first; candidate <= last; ++candidate) {
-        const std::wstring keyName = std::to_wstring(candidate);
-        if (storeKey && storeKey->Open(keyName, Access::Read)) continue;
-        m_registry.Create(hive, kDestinationsPath + L"\\" + keyName, Access::ReadWrite);
-        return LoadDestination(kDestinationsPath, keyName, machineWide);
+    const auto storeKey = m_registry.Create(HiveOf(machineWide), kDestinationsPath, Access::ReadWrite);
+    std::int64_t candidate = machineWide ? MACHINE_NUMBER_BASE : 1;
+    if (storeKey) {
+        while (candidate < INT32_MAX && storeKey->Open(std::to_wstring(candidate), Access::ReadWrite)) ++candidate;
     }
-    // Every number is in use: a record with no place, which loads and saves nothing.
-    return LoadDestination(kDestinationsPath, L"", machineWide);
+    return LoadDestination(kDestinationsPath, std::to_wstring(candidate), machineWide);
 }
 
 void DestinationStore::RemoveDestination(std::int32_t number) const {
-    const Hive hive = HiveOf(IsMachineNumber(number));
-    const std::wstring path = kDestinationsPath + L"\\" + std::to_wstring(number);
-    m_registry.DeleteTree(hive, path);
-    // A destination that could not be deleted (the machine's hive is read-only for most users)
-    // is still there, and stays the default.
-    if (m_registry.Open(hive, path, Access::Read)) return;
+    const auto storeKey = m_registry.Create(HiveOf(IsMachineNumber(number)), kDestinationsPath, Access::ReadWrite);
+    if (storeKey) storeKey->DeleteTree(std::to_wstring(number));
     if (GetDefaultDestination() == number) {
         if (const auto userStore = m_registry.Create(Hive::CurrentUser, kDestinationsPath, Access::ReadWrite))
             userStore->DeleteValue(L"");
@@ -168,11 +135,9 @@ void DestinationStore::RemoveDestination(std::int32_t number) const {
 }
 
 // The default always lives in the user's hive, also when it names a machine-wide destination.
-// Only a REG_DWORD counts: the bytes of a string "1" would otherwise read as destination 49.
 std::int32_t DestinationStore::GetDefaultDestination() const {
     const auto storeKey = m_registry.Create(Hive::CurrentUser, kDestinationsPath, Access::Read);
-    if (!storeKey) return 0;
-    return static_cast<std::int32_t>(platform::ReadDword(*storeKey, L"").value_or(0));
+    return static_cast<std::int32_t>(store::ReadIntoFourBytes(storeKey.get(), L"", 0).value_or(0));
 }
 
 void DestinationStore::SetDefaultDestination(std::int32_t number) const {

@@ -22,21 +22,15 @@ public:
     FTPDestination LoadDestination(const std::wstring& basePath, const std::wstring& keyName,
                                    bool machineWide) const;
     void SaveDestination(const FTPDestination& destination) const;
-    // Appends the destinations of one hive in the registry's order: subkeys named by a number in
-    // decimal that the number alone leads back to (1 to 65535 for the user, 65536 on for the
-    // machine); other subkeys ("Options", hand-off holders) are skipped.
     void EnumerateDestinations(std::vector<FTPDestination>& list, bool machineWide) const;
     // User destinations first, then machine-wide ones.
     std::vector<FTPDestination> LoadAllDestinations() const;
-    // The machine's hive for numbers from MACHINE_NUMBER_BASE on. A number without a key still
-    // gives a record, with the defaults; no key is created for it.
+    // A number without a key still gives a record: defaults, and the key created on the way.
     FTPDestination GetDestination(std::int32_t number) const;
-    // Takes the lowest free number of the hive (below MACHINE_NUMBER_BASE for the user's) and
-    // creates its key, so that the next listing shows it even before it is saved. With every
-    // number taken the record has no keyName, and loads and saves nothing.
+    // Takes the lowest free number of the hive; its key exists afterwards.
     FTPDestination CreateDestination(bool machineWide) const;
-    // Deletes the destination's key with everything below it (its pending hand-offs too) and,
-    // once the key is gone, the default mark if it was the default.
+    // Deletes the destination's key with everything below it, and the default mark if it was
+    // the default.
     void RemoveDestination(std::int32_t number) const;
     std::int32_t GetDefaultDestination() const;  // 0 when none
     void SetDefaultDestination(std::int32_t number) const;
