@@ -9,9 +9,9 @@
 
 #include "Orvane/engine/protocol/DirectoryListing.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
-#include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceNlst.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeA.h"
+#include "tests/engine/transfer/TransferTestSupport.h"
 #include "tests/support/PyFtpdServer.h"
 
 namespace {
@@ -21,7 +21,7 @@ using platform::Event;
 using platform::EventReset;
 using testing::UnorderedElementsAre;
 
-const FTPTimeouts kTimeouts{platform::Millis(5000), platform::Millis(5000)};
+const FTPTimeouts& kTimeouts = transfertest::kRealServerTimeouts;
 
 class List : public testsupport::FtpServerFixture {
 protected:
@@ -39,9 +39,7 @@ protected:
         std::ofstream(Root() / "file one.txt") << "hello";
         std::ofstream(Root() / fs::path(u8"caf\u00e9.txt")) << std::string(70000, 'x');
         for (int k = 0; k < 300; ++k) std::ofstream(Root() / "sub dir" / ("name " + std::to_string(k)));
-        m_connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", Port(), m_abort, kTimeouts);
-        CFTPCommandSequenceLogin(m_connection, m_abort, m_transcript, kTimeouts)
-            .Run(Server().Settings().user, Server().Settings().password);
+        m_connection = transfertest::LogIn(Server(), m_abort, m_transcript);
         CFTPCommandSequenceTypeA(m_connection, m_abort, m_transcript, kTimeouts).Run();
     }
 

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
@@ -27,7 +26,7 @@ using transfertest::Outcome;
 using platform::Event;
 using platform::EventReset;
 
-const FTPTimeouts kTimeouts{platform::Millis(5000), platform::Millis(5000)};
+const FTPTimeouts& kTimeouts = transfertest::kRealServerTimeouts;
 
 std::vector<char> RandomBytes(std::size_t size) {
     std::mt19937 random(static_cast<unsigned>(size));
@@ -46,9 +45,7 @@ protected:
     void SetUp() override {
         FtpServerFixture::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        m_connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", Port(), m_abort, kTimeouts);
-        CFTPCommandSequenceLogin(m_connection, m_abort, m_transcript, kTimeouts)
-            .Run(Server().Settings().user, Server().Settings().password);
+        m_connection = transfertest::LogIn(Server(), m_abort, m_transcript);
         CFTPCommandSequenceTypeI(m_connection, m_abort, m_transcript, kTimeouts).Run();
     }
 
