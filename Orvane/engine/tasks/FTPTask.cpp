@@ -6,6 +6,7 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
+#include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
 
 CFTPTask::CFTPTask(platform::WindowRef notifyWindow, FTPSettings destination,
@@ -44,5 +45,11 @@ std::unique_ptr<CTaskResult> CFTPTask::RunSession(const std::function<void(Sessi
 
 void CFTPTask::EnterStartingFolder(Session& session) {
     if (m_destination.directory.empty()) return;
-    session.reply = session.Open<CFTPCommandSequenceChangeDir>().Run(platform::ToAnsi(m_destination.directory));
+    session.reply = session.Open<CFTPCommandSequenceChangeDir>().Run(WireName(m_destination.directory));
+}
+
+std::string WireName(const std::wstring& text) {
+    std::optional<std::string> bytes = platform::ToAnsiExact(text);
+    if (!bytes) throw platform::kErrorNoUnicodeTranslation;
+    return std::move(*bytes);
 }

@@ -62,3 +62,7 @@ private:
     platform::Event m_abortEvent;
     FTPTimeouts m_timeouts;
 };
+
+// `text` as 8-bit wire text in the thread's ANSI code page. Throws 1113 when a character has no
+// counterpart there: a file or folder name must never reach the server as a different one.
+std::string WireName(const std::wstring& text);

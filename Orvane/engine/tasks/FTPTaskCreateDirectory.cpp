@@ -4,7 +4,6 @@
 
 #include "Orvane/engine/protocol/FTPCommandSequenceCreateDir.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
-#include "platform/TextCodec.h"
 
 CFTPTaskCreateDirectory::CFTPTaskCreateDirectory(platform::WindowRef notifyWindow,
                                                  FTPSettings destination, platform::Event abortEvent,
@@ -16,7 +15,7 @@ void CFTPTaskCreateDirectory::Execute() {
     platform::PostToWindow(NotifyWindow(), WM_MKDIR_STARTED, 0, 0);
     auto result = RunSession([&](Session& session) {
         EnterStartingFolder(session);
-        session.reply = session.Open<CFTPCommandSequenceCreateDir>().Run(platform::ToAnsi(m_folderPath));
+        session.reply = session.Open<CFTPCommandSequenceCreateDir>().Run(WireName(m_folderPath));
     });
     platform::PostOwned(NotifyWindow(), WM_MKDIR_FINISHED, std::move(result), 0);
 }

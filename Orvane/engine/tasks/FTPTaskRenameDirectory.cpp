@@ -4,7 +4,6 @@
 
 #include "Orvane/engine/protocol/FTPCommandSequenceRenameDir.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
-#include "platform/TextCodec.h"
 
 CFTPTaskRenameDirectory::CFTPTaskRenameDirectory(platform::WindowRef notifyWindow,
                                                  FTPSettings destination, platform::Event abortEvent,
@@ -18,8 +17,8 @@ void CFTPTaskRenameDirectory::Execute() {
     platform::PostToWindow(NotifyWindow(), WM_RENAME_STARTED, 0, 0);
     auto result = RunSession([&](Session& session) {
         EnterStartingFolder(session);
-        session.reply = session.Open<CFTPCommandSequenceRenameDir>().Run(platform::ToAnsi(m_oldPath),
-                                                                         platform::ToAnsi(m_newPath));
+        session.reply = session.Open<CFTPCommandSequenceRenameDir>().Run(WireName(m_oldPath),
+                                                                         WireName(m_newPath));
     });
     platform::PostOwned(NotifyWindow(), WM_RENAME_FINISHED, std::move(result), 0);
 }
