@@ -3,7 +3,10 @@
 #include <utility>
 
 #include "Orvane/engine/tasks/FTPTaskCreateDirectory.h"
+#include "Orvane/engine/tasks/FTPTaskGetDirectoryContent.h"
 #include "Orvane/engine/tasks/FTPTaskRenameDirectory.h"
+#include "Orvane/engine/tasks/FTPTaskTestConnection.h"
+#include "Orvane/engine/tasks/FTPTaskUpload.h"
 #include "platform/ErrorCodes.h"
 
 CFTPTaskRunner::CFTPTaskRunner(FTPTimeouts timeouts)
@@ -29,6 +32,15 @@ void CFTPTaskRunner::DiscardItem(void* item) {
 
 void CFTPTaskRunner::QueueTask(std::unique_ptr<CFTPTask> task) { QueueItem(task.release()); }
 
+void CFTPTaskRunner::StartTestConnection(FTPSettings destination, platform::WindowRef window) {
+    QueueTask(std::make_unique<CFTPTaskTestConnection>(window, std::move(destination), AbortEvent(), m_timeouts));
+}
+
+void CFTPTaskRunner::StartGetDirectoryContent(FTPSettings destination, platform::WindowRef window) {
+    QueueTask(std::make_unique<CFTPTaskGetDirectoryContent>(window, std::move(destination), AbortEvent(),
+                                                            m_timeouts));
+}
+
 void CFTPTaskRunner::StartCreateDirectory(FTPSettings destination, std::wstring folderPath,
                                           platform::WindowRef window) {
     QueueTask(std::make_unique<CFTPTaskCreateDirectory>(window, std::move(destination), AbortEvent(),
@@ -40,6 +52,12 @@ void CFTPTaskRunner::StartRenameDirectory(FTPSettings destination, std::wstring 
     QueueTask(std::make_unique<CFTPTaskRenameDirectory>(window, std::move(destination), AbortEvent(),
                                                         std::move(oldPath), std::move(newPath),
                                                         m_timeouts));
+}
+
+void CFTPTaskRunner::StartUpload(FTPSettings destination, std::wstring jobKey, UploadFileMap files,
+                                 platform::WindowRef window) {
+    QueueTask(std::make_unique<CFTPTaskUpload>(window, std::move(destination), AbortEvent(), std::move(jobKey),
+                                               std::move(files), m_timeouts));
 }
 
 CTaskResult CFTPTaskRunner::CreateDirectoryAndWait(FTPSettings destination, std::wstring folderPath,

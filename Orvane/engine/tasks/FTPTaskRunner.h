@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "Orvane/app/UploadJob.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "Orvane/engine/tasks/FTPTask.h"
 #include "Orvane/engine/tasks/TaskResult.h"
@@ -25,10 +26,14 @@ public:
     // kStopTimeout to end) and deletes the tasks that never ran.
     ~CFTPTaskRunner() override;
 
+    void StartTestConnection(FTPSettings destination, platform::WindowRef window);
+    void StartGetDirectoryContent(FTPSettings destination, platform::WindowRef window);
     void StartCreateDirectory(FTPSettings destination, std::wstring folderPath,
                               platform::WindowRef window);
     void StartRenameDirectory(FTPSettings destination, std::wstring oldPath, std::wstring newPath,
                               platform::WindowRef window);
+    void StartUpload(FTPSettings destination, std::wstring jobKey, UploadFileMap files,
+                     platform::WindowRef window);
 
     // Run the task and wait for its result while the UI thread's messages keep flowing (UI
     // handlers may run meanwhile). After `timeout` with no message and no result: a result with

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Orvane/engine/protocol/DirectoryListing.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "Orvane/engine/tasks/TaskResult.h"
 #include "platform/Window.h"
@@ -42,18 +43,21 @@ inline bool Contains(const std::vector<std::wstring>& lines, const std::wstring&
 }
 
 // A real window (a queue window off Windows) that records every task message in order, adopts
-// the posted results, and lets the test wait for them while the thread's messages keep flowing.
+// what the messages carry, and lets the test wait for results while the thread's messages keep
+// flowing.
 class TaskInbox {
 public:
+    // One upload message: the file key or local path, the job key, the byte count.
+    struct UploadEvent {
+        unsigned message;
+        std::wstring file;
+        std::wstring jobKey;
+        std::intptr_t bytes = 0;
+    };
+
     TaskInbox()
-        : m_window(L"OrvaneTestInbox", [this](unsigned message, std::uintptr_t wParam, std::intptr_t) {
-              if (message < WM_TEST_CONNECTION_STARTED || message > WM_RENAME_FINISHED) return false;
-              messages.push_back(message);
-              if (message % 2 == 1) {  // the done messages carry the result
-                  results.push_back(platform::AdoptPosted<CTaskResult>(wParam));
-                  m_done.Set();
-              }
-              return true;
+        : m_window(L"OrvaneTestInbox", [this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+              return OnMessage(message, wParam, lParam);
           }) {}
 
     platform::WindowRef Ref() const { return m_window.Ref(); }
@@ -67,10 +71,44 @@ public:
         return true;
     }
 
-    std::vector<unsigned> messages;
-    std::vector<std::unique_ptr<CTaskResult>> results;
+    // The upload events of one kind, in order.
+    std::vector<std::wstring> Files(unsigned message) const {
+        std::vector<std::wstring> files;
+        for (const UploadEvent& event : uploads)
+            if (event.message == message) files.push_back(event.file);
+        return files;
+    }
+
+    std::vector<unsigned> messages;                         // every task message, in order
+    std::vector<std::unique_ptr<CTaskResult>> results;      // of the done messages
+    std::vector<std::unique_ptr<DirectoryContent>> listings;  // of WM_LIST_FINISHED, null included
+    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_FINISHED
 
 private:
+    bool OnMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_FINISHED) return false;
+        messages.push_back(message);
+        if (message >= WM_UPLOAD_STARTED) {
+            UploadEvent event{message, {}, {}, 0};
+            if (message == WM_UPLOAD_PROGRESS) {
+                event.file = *platform::AdoptPosted<std::wstring>(wParam);
+                event.bytes = lParam;
+            } else {
+                if (message == WM_UPLOAD_STATUS || message == WM_UPLOAD_FILE_DONE)
+                    event.file = *platform::AdoptPosted<std::wstring>(wParam);
+                event.jobKey = *platform::AdoptPosted<std::wstring>(lParam);
+            }
+            uploads.push_back(std::move(event));
+        }
+        if (message == WM_LIST_FINISHED) listings.push_back(platform::AdoptPosted<DirectoryContent>(lParam));
+        const bool done = message == WM_UPLOAD_FINISHED || (message < WM_UPLOAD_STARTED && message % 2 == 1);
+        if (done) {
+            results.push_back(platform::AdoptPosted<CTaskResult>(wParam));
+            m_done.Set();
+        }
+        return true;
+    }
+
     platform::Event m_done{platform::EventReset::Auto};
     platform::MessageWindow m_window;
 };

@@ -1,0 +1,55 @@
+#include "Orvane/engine/tasks/FTPTaskGetDirectoryContent.h"
+
+#include <memory>
+#include <utility>
+
+#include "Orvane/engine/protocol/DirectoryListing.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceList.h"
+#include "Orvane/engine/tasks/TaskMessages.h"
+
+namespace {
+constexpr int kFolderUnavailable = 550;
+}
+
+CFTPTaskGetDirectoryContent::CFTPTaskGetDirectoryContent(platform::WindowRef notifyWindow,
+                                                         FTPSettings destination,
+                                                         platform::Event abortEvent, FTPTimeouts timeouts)
+    : CFTPTask(notifyWindow, std::move(destination), std::move(abortEvent), timeouts) {}
+
+void CFTPTaskGetDirectoryContent::Execute() {
+    platform::PostToWindow(NotifyWindow(), WM_LIST_STARTED, 0, 0);
+    std::unique_ptr<DirectoryContent> content;
+    auto result = RunSession([&](Session& session) {
+        EnterNearestFolder(session);
+        std::wstring listing;
+        session.reply = session.Open<CFTPCommandSequenceList>().Run(listing);
+        content = std::make_unique<DirectoryContent>(Destination().directory, std::move(listing), L"");
+    });
+    if (!result->Succeeded() || result->errorCode != 0) content.reset();
+    platform::PostOwned(NotifyWindow(), WM_LIST_FINISHED, std::move(result), std::move(content));
+}
+
+void CFTPTaskGetDirectoryContent::EnterNearestFolder(Session& session) {
+    std::wstring folder = WithoutTrailingSlashes(Destination().directory);
+    FTPReply working;
+    // Each pass cuts one component, so the climb ends after at most one pass per "/".
+    while (!folder.empty()) {
+        try {
+            working = session.Open<CFTPCommandSequenceChangeDir>().Run(WireName(folder));
+            break;
+        } catch (const FTPReply& refused) {
+            if (refused.code != kFolderUnavailable) throw;
+            const std::size_t slash = folder.rfind(L'/');
+            folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+        }
+    }
+    Destination().directory = WithoutTrailingSlashes(std::move(folder));
+    session.reply = working;
+}
+
+std::wstring WithoutTrailingSlashes(std::wstring folder) {
+    const std::size_t last = folder.find_last_not_of(L'/');
+    folder.erase(last == std::wstring::npos ? 0 : last + 1);
+    return folder;
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+#include "Orvane/engine/tasks/FTPTask.h"
+
+// Lists the destination's starting folder (the folder being browsed), or, when that is gone,
+// its nearest ancestor that still exists. Posts WM_LIST_STARTED and WM_LIST_FINISHED with the
+// result and the parsed listing of the folder really entered (null when the task failed).
+class CFTPTaskGetDirectoryContent : public CFTPTask {
+public:
+    CFTPTaskGetDirectoryContent(platform::WindowRef notifyWindow, FTPSettings destination,
+                                platform::Event abortEvent, FTPTimeouts timeouts = {});
+    void Execute() override;
+
+private:
+    // CWD into the starting folder or its nearest ancestor that the server does not refuse
+    // with 550; records the folder entered as the starting folder.
+    void EnterNearestFolder(Session& session);
+};
+
+// `folder` without its trailing "/" characters.
+std::wstring WithoutTrailingSlashes(std::wstring folder);

@@ -1,0 +1,68 @@
+#include "Orvane/engine/tasks/FTPTaskUpload.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceTypeA.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
+#include "Orvane/engine/tasks/TaskMessages.h"
+
+CFTPTaskUpload::CFTPTaskUpload(platform::WindowRef notifyWindow, FTPSettings destination,
+                               platform::Event abortEvent, std::wstring jobKey, UploadFileMap files,
+                               FTPTimeouts timeouts)
+    : CFTPTask(notifyWindow, std::move(destination), std::move(abortEvent), timeouts),
+      m_jobKey(std::move(jobKey)),
+      m_files(std::move(files)) {}
+
+void CFTPTaskUpload::Execute() {
+    platform::PostOwned(NotifyWindow(), WM_UPLOAD_STARTED, 0, std::make_unique<std::wstring>(m_jobKey));
+    auto result = RunSession([&](Session& session) {
+        EnterStartingFolder(session);
+        StoreFiles(session);
+    });
+    platform::PostOwned(NotifyWindow(), WM_UPLOAD_FINISHED, std::move(result),
+                        std::make_unique<std::wstring>(m_jobKey));
+}
+
+void CFTPTaskUpload::StoreFiles(Session& session) {
+    // Every name is checked before the first file goes: a job that can never be stored whole
+    // fails before it leaves a part of itself on the server.
+    for (const auto& [key, entry] : m_files) {
+        WireName(entry.name);
+        WireName(entry.relativeFolder);
+    }
+    // The replies of what follows are not kept: the result's reply stays the starting folder's.
+    auto openDir = session.Open<CFTPCommandSequenceOpenDir>();
+    auto stor = session.Open<CFTPCommandSequenceStor>();
+    session.Open<CFTPCommandSequenceTypeI>().Run();
+    std::wstring current;
+    for (const auto& [key, entry] : m_files) {
+        platform::PostOwned(NotifyWindow(), WM_UPLOAD_STATUS, std::make_unique<std::wstring>(key),
+                            std::make_unique<std::wstring>(m_jobKey));
+        ChangeRemoteFolder(current, entry.relativeFolder, openDir);
+        current = entry.relativeFolder;
+        stor.Run(entry.localPath, WireName(entry.name), NotifyWindow());
+        platform::PostOwned(NotifyWindow(), WM_UPLOAD_FILE_DONE, std::make_unique<std::wstring>(key),
+                            std::make_unique<std::wstring>(m_jobKey));
+    }
+    session.Open<CFTPCommandSequenceTypeA>().Run();
+}
+
+std::wstring BuildUpPath(const std::wstring& folder) {
+    const std::size_t first = folder.find_first_not_of(L'\\');
+    if (first == std::wstring::npos) return {};
+    std::wstring up = L"..";
+    const auto levels = std::count(folder.begin() + static_cast<std::ptrdiff_t>(first), folder.end(), L'\\');
+    for (std::ptrdiff_t i = 0; i < levels; ++i) up += L"\\..";
+    return up;
+}
+
+void ChangeRemoteFolder(const std::wstring& current, const std::wstring& target,
+                        CFTPCommandSequenceOpenDir& openDir) {
+    if (current == target) return;
+    const std::wstring up = BuildUpPath(current);
+    if (!up.empty()) openDir.Run(WireName(up));
+    openDir.Run(WireName(target));
+}

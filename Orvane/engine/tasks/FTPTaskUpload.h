@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+
+#include "Orvane/app/UploadJob.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceOpenDir.h"
+#include "Orvane/engine/tasks/FTPTask.h"
+
+// Stores a job's files, with their folders below the starting folder, over one connection, in
+// the file map's key order. Reports each step to the notify window; keeps no totals itself.
+// Posts WM_UPLOAD_STARTED, per file WM_UPLOAD_STATUS and (once the server has confirmed it)
+// WM_UPLOAD_FILE_DONE, and WM_UPLOAD_FINISHED with the result; every message carries a copy
+// of the job key. The first failure ends the run: that file and every later one stay unsent.
+class CFTPTaskUpload : public CFTPTask {
+public:
+    CFTPTaskUpload(platform::WindowRef notifyWindow, FTPSettings destination,
+                   platform::Event abortEvent, std::wstring jobKey, UploadFileMap files,
+                   FTPTimeouts timeouts = {});
+    void Execute() override;
+
+private:
+    void StoreFiles(Session& session);
+
+    std::wstring m_jobKey;
+    UploadFileMap m_files;
+};
+
+// The path that climbs from `folder` back to the starting folder: ".." once per component,
+// joined by "\"; empty for the starting folder itself. Leading backslashes do not count.
+std::wstring BuildUpPath(const std::wstring& folder);
+
+// Moves the session from the remote folder `current` to `target` (both relative to the
+// starting folder): unless they are equal, up to the starting folder and down again, creating
+// what is missing on the way down.
+void ChangeRemoteFolder(const std::wstring& current, const std::wstring& target,
+                        CFTPCommandSequenceOpenDir& openDir);
