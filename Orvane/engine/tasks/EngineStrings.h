@@ -30,5 +30,11 @@ inline constexpr unsigned kOperationAbortedTitle = 12313;
 inline constexpr unsigned kOperationAbortedDescription = 12314;
 inline constexpr unsigned kTimedOutTitle = 12315;
 inline constexpr unsigned kTimedOutDescription = 12316;
+inline constexpr unsigned kNameNotRepresentableTitle = 12317;
+inline constexpr unsigned kNameNotRepresentableDescription = 12318;
+inline constexpr unsigned kFileNotFoundTitle = 12319;
+inline constexpr unsigned kFileNotFoundDescription = 12320;
+inline constexpr unsigned kFileInUseTitle = 12321;
+inline constexpr unsigned kFileInUseDescription = 12322;
 
 }  // namespace EngineStrings

@@ -27,6 +27,11 @@ constexpr ErrorTexts kErrorTexts[] = {
     {platform::kErrorHostDown, kHostDownTitle, kHostDownDescription},
     {platform::kErrorHostUnreachable, kHostUnreachableTitle, kHostUnreachableDescription},
     {platform::kErrorHostNotFound, kHostNotFoundTitle, kHostNotFoundDescription},
+    // Errors of the local side that end an upload: a name the wire cannot carry, a file that
+    // went away or is held by a writer.
+    {platform::kErrorNoUnicodeTranslation, kNameNotRepresentableTitle, kNameNotRepresentableDescription},
+    {platform::kErrorFileNotFound, kFileNotFoundTitle, kFileNotFoundDescription},
+    {platform::kErrorSharingViolation, kFileInUseTitle, kFileInUseDescription},
 };
 
 constexpr ErrorTexts kUnknown = {0, kUnknownErrorTitle, kUnknownErrorDescription};

@@ -43,6 +43,12 @@ const Row kRows[] = {
     {10064, L"0x00002750 Host is down", L"A socket operation failed because the destination host is down."},
     {10065, L"0x00002751 No route to host", L"A socket operation was attempted to an unreachable host."},
     {11001, L"0x00002af9 Host not found", L"No such host is known."},
+    {1113, L"0x00000459 Name not representable",
+     L"A file or folder name contains characters that the system's ANSI code page cannot represent, "
+     L"so it cannot be sent to the server unchanged. Rename it and try again."},
+    {2, L"0x00000002 File not found", L"The local file no longer exists, or its folder was moved or renamed."},
+    {32, L"0x00000020 File in use",
+     L"The local file cannot be read because another program has it open for writing."},
     // Everything else falls to the last row, the engine's own codes included.
     {0, L"0x00000000 Unknown error", L"No additional information is available"},
     {6, L"0x00000006 Unknown error", L"No additional information is available"},
