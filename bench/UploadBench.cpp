@@ -1,19 +1,28 @@
 // What bench/upload measures with our engine:
-//   orvane_bench upload PORT USER PASSWORD FILE...  one session; every file stored by name
-//   orvane_bench parse LINES                        the listing parser on a listing of LINES lines
+//   orvane_bench upload PORT USER PASSWORD FOLDER FILE...  one session of STORs into FOLDER ("." for
+//                                                          the login folder); every file by name
+//   orvane_bench tree PORT USER PASSWORD FOLDER LOCAL      everything below the folder LOCAL,
+//                                                          through the engine's upload task
+//   orvane_bench parse LINES                               the listing parser on LINES lines
 // Prints one line of figures; the script compares them with curl's.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Orvane/app/UploadJob.h"
 #include "Orvane/engine/protocol/DirectoryListing.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
+#include "Orvane/engine/tasks/FTPEngine.h"
+#include "Orvane/engine/tasks/TaskMessages.h"
+#include "platform/Window.h"
 
 namespace {
 
@@ -24,16 +33,17 @@ double SecondsSince(Clock::time_point start) {
 }
 
 int Upload(int argc, char** argv) {
-    if (argc < 6) return 2;
+    if (argc < 7) return 2;
     const auto port = static_cast<std::uint16_t>(std::atoi(argv[2]));
     platform::Event abort(platform::EventReset::Manual);
     std::vector<std::wstring> transcript;
     const auto start = Clock::now();
     CFTPControlConnection connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", port, abort, {});
     CFTPCommandSequenceLogin(connection, abort, transcript).Run(argv[3], argv[4]);
+    if (std::string(argv[5]) != ".") CFTPCommandSequenceChangeDir(connection, abort, transcript).Run(argv[5]);
     CFTPCommandSequenceTypeI(connection, abort, transcript).Run();
     std::uintmax_t bytes = 0;
-    for (int k = 5; k < argc; ++k) {
+    for (int k = 6; k < argc; ++k) {
         const std::filesystem::path file = argv[k];
         transcript.clear();  // a long job must not grow the transcript without end
         CFTPCommandSequenceStor(connection, abort, transcript).Run(file.wstring(), file.filename().string(), {});
@@ -41,7 +51,74 @@ int Upload(int argc, char** argv) {
     }
     CFTPCommandSequenceQuit(connection, abort, transcript).Run();
     const double seconds = SecondsSince(start);
-    std::printf("files %d bytes %ju seconds %.3f\n", argc - 5, bytes, seconds);
+    std::printf("files %d bytes %ju seconds %.3f\n", argc - 6, bytes, seconds);
+    return 0;
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// The job a hand-off of the folder `local` becomes (ASCII names only: this is a benchmark).
+UploadJob JobOf(const std::filesystem::path& local) {
+    UploadJob job;
+    job.key = L"{00000000-0000-0000-0000-00000000be4c}";
+    for (const auto& item : std::filesystem::recursive_directory_iterator(local)) {
+        if (!item.is_regular_file()) continue;
+        std::string folder = std::filesystem::relative(item.path().parent_path(), local).string();
+        if (folder == ".") folder.clear();
+        for (char& c : folder)
+            if (c == '/') c = '\\';
+        job.AddFile({Wide(item.path().string()), Wide(item.path().filename().string()), Wide(folder),
+                     static_cast<std::uint32_t>(item.file_size())});
+    }
+    return job;
+}
+
+// Uploads a tree with CFTPEngine, as the uploader does, and waits for its end.
+int Tree(int argc, char** argv) {
+    if (argc < 7) return 2;
+    const UploadJob job = JobOf(argv[6]);
+    FTPSettings destination;
+    destination.server = L"127.0.0.1";
+    destination.port = static_cast<std::uint16_t>(std::atoi(argv[2]));
+    destination.userName = Wide(argv[3]);
+    destination.password = Wide(argv[4]);
+    destination.directory = std::string(argv[5]) == "." ? L"" : Wide(argv[5]);
+
+    std::size_t filesDone = 0;
+    std::unique_ptr<CTaskResult> result;
+    platform::Event finished(platform::EventReset::Auto);
+    // Adopts what every upload message carries, as the job controller does.
+    platform::MessageWindow inbox(L"OrvaneBench", [&](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+        if (message == WM_UPLOAD_PROGRESS) {
+            platform::AdoptPosted<std::wstring>(wParam);
+        } else if (message == WM_UPLOAD_STATUS || message == WM_UPLOAD_FILE_DONE) {
+            platform::AdoptPosted<std::wstring>(wParam);
+            platform::AdoptPosted<std::wstring>(lParam);
+            filesDone += message == WM_UPLOAD_FILE_DONE;
+        } else if (message == WM_UPLOAD_STARTED) {
+            platform::AdoptPosted<std::wstring>(lParam);
+        } else if (message == WM_UPLOAD_FINISHED) {
+            result = platform::AdoptPosted<CTaskResult>(wParam);
+            platform::AdoptPosted<std::wstring>(lParam);
+            finished.Set();
+        } else {
+            return false;
+        }
+        return true;
+    });
+
+    const auto start = Clock::now();
+    CFTPEngine engine;
+    engine.Upload(destination, job.key, job, inbox.Ref());
+    while (!result)
+        if (!platform::WaitPumpingMessages(finished, platform::Millis(60000))) break;
+    const double seconds = SecondsSince(start);
+    if (!result || !result->Succeeded() || filesDone != job.files.size()) {
+        std::fprintf(stderr, "upload failed: error %u reply %d, %zu of %zu files\n", result ? result->errorCode : 0u,
+                     result ? result->reply.code : 0, filesDone, job.files.size());
+        return 1;
+    }
+    std::printf("files %zu seconds %.3f\n", filesDone, seconds);
     return 0;
 }
 
@@ -64,6 +141,7 @@ int Parse(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         if (argc >= 2 && std::string(argv[1]) == "upload") return Upload(argc, argv);
+        if (argc >= 2 && std::string(argv[1]) == "tree") return Tree(argc, argv);
         if (argc >= 2 && std::string(argv[1]) == "parse") return Parse(argc, argv);
     } catch (int error) {
         std::fprintf(stderr, "error %d\n", error);
@@ -72,6 +150,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "refused by the server\n");
         return 1;
     }
-    std::fprintf(stderr, "usage: orvane_bench upload PORT USER PASSWORD FILE... | parse LINES\n");
+    std::fprintf(stderr, "usage: orvane_bench upload PORT USER PASSWORD FOLDER FILE... | tree PORT USER PASSWORD FOLDER LOCAL | parse LINES\n");
     return 2;
 }
