@@ -27,4 +27,34 @@ std::string ToUtf8(std::wstring_view text) {
     return out;
 }
 
+std::wstring FromUtf8(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        if (length == 0 || i + length > text.size()) {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        bool valid = true;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = valid && (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        const char32_t smallest = length == 1 ? 0 : length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+        if (!valid || c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
+        out += static_cast<wchar_t>(c);
+        i += length;
+    }
+    return out;
+}
+
 }  // namespace platform::posix

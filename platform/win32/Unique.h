@@ -58,5 +58,6 @@ private:
 using UniqueEvent = Unique<HANDLE, InvalidIsNull, &::CloseHandle>;       // CreateEventW
 using UniqueFile = Unique<HANDLE, InvalidIsMinusOne, &::CloseHandle>;    // CreateFileW
 using UniqueSocket = Unique<SOCKET, InvalidSocket, &::closesocket>;      // WSASocketW, accept
+using UniqueFind = Unique<HANDLE, InvalidIsMinusOne, &::FindClose>;      // FindFirstFileW
 
 }  // namespace platform::win32
