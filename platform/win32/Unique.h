@@ -59,5 +59,6 @@ using UniqueEvent = Unique<HANDLE, InvalidIsNull, &::CloseHandle>;       // Crea
 using UniqueFile = Unique<HANDLE, InvalidIsMinusOne, &::CloseHandle>;    // CreateFileW
 using UniqueSocket = Unique<SOCKET, InvalidSocket, &::closesocket>;      // WSASocketW, accept
 using UniqueFind = Unique<HANDLE, InvalidIsMinusOne, &::FindClose>;      // FindFirstFileW
+using UniqueHandle = Unique<HANDLE, InvalidIsNull, &::CloseHandle>;     // CreateProcessW's handles
 
 }  // namespace platform::win32

@@ -1,0 +1,114 @@
+#include "OrvaneShellExt/OrvaneContextMenu.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "OrvaneShellExt/HandOffSelection.h"
+#include "store/DestinationStore.h"
+
+namespace {
+
+constexpr UINT kPathCapacity = 260;
+
+// The working state of one QueryContextMenu call.
+struct MenuBuildContext {
+    HMENU menu;
+    UINT insertPosition;
+    UINT firstCommand;
+    UINT lastCommand;
+    UINT nextCommand;
+    CommandMap commands;
+
+    // Inserts a string item; only a successful insertion takes a command identifier. Items past
+    // idCmdLast are left out: those identifiers belong to other handlers of the same menu.
+    void AddItem(HMENU into, UINT position, const std::wstring& text, MenuCommand command) {
+        if (nextCommand > lastCommand) return;
+        if (!::InsertMenuW(into, position, MF_BYPOSITION | MF_STRING, nextCommand, text.c_str())) return;
+        commands.emplace(nextCommand - firstCommand, std::move(command));
+        ++nextCommand;
+    }
+};
+
+struct StorageMedium {
+    STGMEDIUM medium{};
+    ~StorageMedium() { ::ReleaseStgMedium(&medium); }
+};
+
+}  // namespace
+
+COrvaneContextMenu::COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText)
+    : m_uploadTo(std::move(uploadTo)), m_helpText(std::move(helpText)) {}
+
+HRESULT COrvaneContextMenu::ReadSelection(IDataObject* dataObject) {
+    if (!dataObject) return E_INVALIDARG;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    StorageMedium storage;
+    const HRESULT result = dataObject->GetData(&format, &storage.medium);
+    if (FAILED(result)) {
+        storage.medium = {};
+        return E_INVALIDARG;
+    }
+    const auto drop = static_cast<HDROP>(storage.medium.hGlobal);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    m_selectedPaths.clear();
+    for (UINT index = 0; index < count; ++index) {
+        wchar_t path[kPathCapacity] = {};
+        ::DragQueryFileW(drop, index, path, kPathCapacity);
+        m_selectedPaths.emplace_back(path);
+    }
+    return result;
+}
+
+unsigned COrvaneContextMenu::BuildMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast) {
+    MenuBuildContext context{menu, indexMenu, idCmdFirst, idCmdLast, idCmdFirst, {}};
+    const DestinationStore store;
+    if (const std::int32_t number = store.GetDefaultDestination(); number != 0) {
+        const FTPDestination destination = store.GetDestination(number);
+        context.AddItem(menu, context.insertPosition++, m_uploadTo + L" " + destination.displayName,
+                        {number, m_helpText});
+    }
+    HMENU popup = nullptr;
+    for (const FTPDestination& destination : store.LoadAllDestinations()) {
+        if (!popup) {
+            popup = ::CreatePopupMenu();
+            if (!popup) break;
+            if (!::InsertMenuW(menu, context.insertPosition++, MF_BYPOSITION | MF_POPUP,
+                               reinterpret_cast<UINT_PTR>(popup), m_uploadTo.c_str())) {
+                ::DestroyMenu(popup);  // not attached, so nobody else would free it
+                break;
+            }
+        }
+        context.AddItem(popup, static_cast<UINT>(-1), destination.displayName, {destination.number, m_helpText});
+    }
+    m_commandMap = std::move(context.commands);
+    return static_cast<unsigned>(m_commandMap.size());
+}
+
+void COrvaneContextMenu::RunCommand(unsigned offset) const {
+    const auto command = m_commandMap.find(offset);
+    if (command == m_commandMap.end()) return;
+    HandOffSelection(command->second.destination, m_selectedPaths);
+}
+
+void COrvaneContextMenu::CopyHelpText(unsigned offset, bool wide, void* buffer, UINT size) const {
+    const auto command = m_commandMap.find(offset);
+    if (command == m_commandMap.end() || !buffer || size == 0) return;
+    const std::wstring& text = command->second.helpText;
+    if (wide) {
+        const std::size_t units = std::min<std::size_t>(text.size(), size - 1);
+        auto* out = static_cast<wchar_t*>(buffer);
+        std::copy_n(text.begin(), units, out);
+        out[units] = L'\0';
+        return;
+    }
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                            nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(std::max(bytes, 0)), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), ansi.data(), bytes, nullptr,
+                          nullptr);
+    const std::size_t count = std::min<std::size_t>(ansi.size(), size - 1);
+    auto* out = static_cast<char*>(buffer);
+    std::copy_n(ansi.begin(), count, out);
+    out[count] = '\0';
+}

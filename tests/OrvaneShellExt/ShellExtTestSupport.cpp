@@ -1,0 +1,79 @@
+#include "tests/OrvaneShellExt/ShellExtTestSupport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "platform/RegistryValues.h"
+#include "store/DestinationStore.h"
+#include "store/HandOffKey.h"
+
+namespace shellexttest {
+
+namespace {
+
+void Dump(const platform::RegistryKey& key, const std::wstring& prefix, std::vector<std::wstring>& lines) {
+    for (const std::wstring& name : key.ValueNames())
+        lines.push_back(prefix + (name.empty() ? L"@" : name) + L"=" +
+                        platform::ReadString(key, name, 32768).value_or(L"?"));
+    for (const std::wstring& name : key.SubkeyNames()) {
+        lines.push_back(prefix + name + L"\\");
+        if (auto subkey = key.Open(name, platform::Access::Read)) Dump(*subkey, prefix + name + L"\\", lines);
+    }
+}
+
+}  // namespace
+
+std::wstring WindowsPathOf(const char* linuxPath) {
+    std::wstring path = L"Z:";
+    for (const char* c = linuxPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
+void ResetRegistry() {
+    platform::Registry& registry = platform::SystemRegistry();
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Telmora");
+    registry.DeleteTree(platform::Hive::LocalMachine, L"Software\\Telmora");  // Wine's user may write it
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\OrvaneTests");
+}
+
+void SaveDestination(std::int32_t number, const std::wstring& displayName) {
+    FTPDestination destination = DestinationStore().GetDestination(number);
+    destination.displayName = displayName;
+    destination.server = L"127.0.0.1";
+    DestinationStore().SaveDestination(destination);
+}
+
+void RunWhilePumping(const std::function<void()>& work) {
+    HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread worker([&] {
+        work();
+        ::SetEvent(done);
+    });
+    while (::MsgWaitForMultipleObjects(1, &done, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    }
+    worker.join();
+    ::CloseHandle(done);
+}
+
+ReceivedHandOff ReadCopyData(WPARAM wParam, LPARAM lParam) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    ReceivedHandOff received{wParam, data->dwData, data->cbData, {}};
+    std::memcpy(received.guid.data(), data->lpData, std::min<std::size_t>(data->cbData, received.guid.size()));
+    return received;
+}
+
+std::vector<std::wstring> HandOffKeyLines(std::int32_t number, const platform::GuidBytes& guid) {
+    const FTPDestination destination = DestinationStore().GetDestination(number);
+    std::vector<std::wstring> lines;
+    auto key = platform::SystemRegistry().Open(platform::Hive::CurrentUser,
+                                               HandOffKeyPath(destination, GuidText(guid)), platform::Access::Read);
+    if (key) Dump(*key, L"", lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+}  // namespace shellexttest
