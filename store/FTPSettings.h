@@ -12,6 +12,13 @@ struct FTPSettings {
     std::uint16_t port = 21;
 };
 
+// A starting folder as it is stored: without trailing "/" ("/pub/" -> "/pub", "/" -> "").
+inline std::wstring WithoutTrailingSlashes(std::wstring folder) {
+    const std::size_t last = folder.find_last_not_of(L'/');
+    folder.erase(last == std::wstring::npos ? 0 : last + 1);
+    return folder;
+}
+
 // User destinations are numbered from 1; a number from this one on lives in the machine's hive.
 inline constexpr std::int32_t MACHINE_NUMBER_BASE = 65536;
 

@@ -21,11 +21,6 @@ std::wstring RemoveAll(const std::wstring& text, const std::wstring& what) {
 
 }  // namespace
 
-std::wstring WithoutTrailingSlashes(std::wstring text) {
-    while (!text.empty() && text.back() == L'/') text.pop_back();
-    return text;
-}
-
 unsigned ReadServerAddress(std::wstring text, ServerAddressParts& parts) {
     text = RemoveAll(text, L"ftp://");
     std::wstring rest = text;

@@ -37,6 +37,3 @@ unsigned ReadServerAddress(std::wstring text, ServerAddressParts& parts);
 // had. Returns 0, or the message id of ReadServerAddress; the destination is then half-updated,
 // as the dialog leaves it.
 unsigned ReadDestinationFields(const DestinationFields& fields, FTPSettings& destination);
-
-// The text without its trailing "/" characters ("/pub/" -> "/pub", "/" -> "").
-std::wstring WithoutTrailingSlashes(std::wstring text);

@@ -47,9 +47,3 @@ void CFTPTaskGetDirectoryContent::EnterNearestFolder(Session& session) {
     Destination().directory = WithoutTrailingSlashes(std::move(folder));
     session.reply = working;
 }
-
-std::wstring WithoutTrailingSlashes(std::wstring folder) {
-    const std::size_t last = folder.find_last_not_of(L'/');
-    folder.erase(last == std::wstring::npos ? 0 : last + 1);
-    return folder;
-}

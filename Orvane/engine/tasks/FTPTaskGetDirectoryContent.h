@@ -17,6 +17,3 @@ private:
     // with 550; records the folder entered as the starting folder.
     void EnterNearestFolder(Session& session);
 };
-
-// `folder` without its trailing "/" characters.
-std::wstring WithoutTrailingSlashes(std::wstring folder);

@@ -1,0 +1,26 @@
+#include "Orvane/app/AboutDlg.h"
+
+#include <cwchar>
+
+#include "Orvane/resources/ResourceIds.h"
+
+namespace {
+constexpr int kMajor = 1, kMinor = 0, kBuild = 21;
+}
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+
+INT_PTR CAboutDlg::OnInitDialog() {
+    const std::wstring format = ItemText(IDC_ABOUT_TEXT, 512);
+    std::wstring text(format.size() + 32, L'\0');
+    const int length = std::swprintf(text.data(), text.size(), format.c_str(), kMajor, kMinor, kBuild);
+    if (length >= 0) SetItemText(IDC_ABOUT_TEXT, text.substr(0, static_cast<std::size_t>(length)));
+    CentreOnOwner();
+    return TRUE;
+}
+
+bool CAboutDlg::OnCommand(int id, int) {
+    if (id != IDOK && id != IDCANCEL) return false;
+    End(id);
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "Orvane/engine/dialogs/Dialog.h"
+#include "Orvane/engine/tasks/FTPEngine.h"
+#include "store/FTPSettings.h"
+
+// Lets the user walk the server's folders from the destination's starting folder, and create
+// and rename folders on the way. Writes the folder shown into the caller's record as the user
+// moves; the caller keeps it only when DoModal returns 1 ("OK"), 2 is "Cancel". Listings run
+// in the background (the list shows a waiting entry meanwhile); create and rename block with
+// the messages flowing, for at most 30 s each.
+class CFTPEngineResLibDlgBrowseFolder final : public CDialog {
+public:
+    // `troubleshooting` shows "Troubleshoot..." and keeps the raw listing for it.
+    CFTPEngineResLibDlgBrowseFolder(FTPSettings& destination, bool troubleshooting);
+    ~CFTPEngineResLibDlgBrowseFolder() override;
+
+private:
+    // What a list entry stands for (its item parameter).
+    enum EntryKind : LPARAM { kFolder = 0, kNewFolder = 1, kParent = 2 };
+
+    INT_PTR OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    std::optional<INT_PTR> OnNotify(const NMHDR& header) override;
+    std::optional<INT_PTR> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void StartListing();
+    void OnListStarted();
+    void OnListFinished(WPARAM wParam, LPARAM lParam);
+    void OnWaitingTick();
+    void FillList(const struct DirectoryContent& content);
+    void OpenEntry(int index);
+    void AddNewFolder();
+    bool OnEndLabelEdit(const NMLVDISPINFOW& info);
+    void SetStartingFolder(std::wstring folder);
+    void ShowAddress();
+
+    HWND List() const { return Item(5000); }
+    int AddEntry(int index, const std::wstring& text, int image, LPARAM kind);
+    std::wstring EntryText(int index, std::size_t capacity) const;
+    LPARAM EntryKindOf(int index) const;
+    int SelectedEntry() const;
+
+    FTPSettings* m_destination;
+    std::wstring m_currentPath;
+    CFTPEngine m_engine;
+    bool m_busy = false;
+    bool m_troubleshooting;
+    std::wstring m_rawListing;
+};
