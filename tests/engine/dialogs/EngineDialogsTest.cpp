@@ -1,0 +1,168 @@
+// The engine's dialogs as real windows: the task result dialog's icons and text, and the remote
+// folder browser walking, creating and renaming folders on a real server.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Orvane/engine/dialogs/FTPEngineResLibDlgBrowseFolder.h"
+#include "Orvane/engine/dialogs/FTPEngineResLibDlgTaskResult.h"
+#include "Orvane/resources/EngineResourceIds.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/win32/DialogDriver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+bool Visible(HWND dialog, int id) {
+    return ::IsWindowVisible(::GetDlgItem(dialog, id));
+}
+
+TEST(TaskResultDialog, FailureShowsTheErrorIconAndTheTranscript) {
+    const CTaskResult result(11001, FTPReply{}, {L"Connecting to nowhere.invalid\r\n"});
+    CFTPEngineResLibDlgTaskResult dialog(result);
+    ASSERT_TRUE(dialog.Create(nullptr));
+    ::ShowWindow(dialog.Handle(), SW_SHOW);
+    EXPECT_EQ(WindowText(dialog.Handle()), L"FTP Task");
+    EXPECT_TRUE(Visible(dialog.Handle(), IDC_RESULT_ERROR_ICON));
+    EXPECT_FALSE(Visible(dialog.Handle(), IDC_RESULT_INFO_ICON));
+    EXPECT_EQ(ItemText(dialog.Handle(), IDC_RESULT_TEXT),
+              L"Connection failed. See below\r\n\r\nConnecting to nowhere.invalid\r\n"
+              L"0x00002af9 Host not found\r\nNo such host is known.");
+    Screenshot(dialog.Handle(), "task-result");
+}
+
+TEST(TaskResultDialog, SuccessShowsOnlyTheHeading) {
+    const CTaskResult result(0, FTPReply{226, L"done"}, {L"LIST\r\n"});
+    CFTPEngineResLibDlgTaskResult dialog(result);
+    ASSERT_TRUE(dialog.Create(nullptr));
+    EXPECT_FALSE(Visible(dialog.Handle(), IDC_RESULT_ERROR_ICON));
+    EXPECT_EQ(ItemText(dialog.Handle(), IDC_RESULT_TEXT), L"Connection succeed.\r\n\r\n");
+}
+
+class Browser : public FtpServerFixture {
+protected:
+    void SetUp() override {
+        FtpServerFixture::SetUp();
+        if (IsSkipped()) return;
+        if (HasFailure()) FAIL() << "no server";
+        fs::create_directories(Root() / "pub" / "incoming");
+        fs::create_directories(Root() / "docs");
+        std::ofstream(Root() / "readme.txt") << "hello";
+        destination.server = L"127.0.0.1";
+        destination.port = Port();
+        destination.userName = L"orvane";
+        destination.password = L"s3cret";
+    }
+
+    // Waits until the listing asked for has arrived: the address is shown at the end of each.
+    bool Idle(HWND dialog) {
+        const bool done = PumpUntil([&] { return !ItemText(dialog, IDC_BROWSE_ADDRESS).empty(); });
+        ::SetDlgItemTextW(dialog, IDC_BROWSE_ADDRESS, L"");
+        return done;
+    }
+    HWND List(HWND dialog) { return ::GetDlgItem(dialog, IDC_BROWSE_LIST); }
+    // Types into the label being edited and presses Enter, as a user names a folder.
+    bool TypeLabel(HWND dialog, const wchar_t* text) {
+        HWND edit = ListView_GetEditControl(List(dialog));
+        if (!edit) return false;
+        ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        ::SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+        return ListView_GetEditControl(List(dialog)) == nullptr;
+    }
+    int IndexOf(HWND dialog, const std::wstring& text) {
+        const auto texts = ListTexts(List(dialog));
+        const auto found = std::find(texts.begin(), texts.end(), text);
+        return found == texts.end() ? -1 : static_cast<int>(found - texts.begin());
+    }
+
+    FTPSettings destination;
+};
+
+TEST_F(Browser, WalksDownAndUpAndKeepsTheShownFolderInTheRecord) {
+    CFTPEngineResLibDlgBrowseFolder browser(destination, false);
+    ASSERT_TRUE(browser.Create(nullptr));
+    ::ShowWindow(browser.Handle(), SW_SHOW);
+    const HWND dialog = browser.Handle();
+    const std::wstring root = L"ftp://127.0.0.1:" + std::to_wstring(Port()) + L"/";
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(dialog, IDC_BROWSE_ADDRESS) == root; }));
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub"}));  // no "..", no file
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_BROWSE_OK)));
+    EXPECT_FALSE(Visible(dialog, IDC_BROWSE_TROUBLESHOOT));
+    Screenshot(dialog, "browse-folder");
+
+    SendItemActivate(dialog, IDC_BROWSE_LIST, IndexOf(dialog, L"pub"));
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(dialog, IDC_BROWSE_ADDRESS) == root + L"pub"; }));
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"..", L"incoming"}));
+    EXPECT_EQ(destination.directory, L"pub");
+    ::SetDlgItemTextW(dialog, IDC_BROWSE_ADDRESS, L"");
+
+    SendItemActivate(dialog, IDC_BROWSE_LIST, IndexOf(dialog, L".."));
+    ASSERT_TRUE(Idle(dialog));
+    EXPECT_EQ(destination.directory, L"");
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub"}));
+}
+
+TEST_F(Browser, CreatesAndRenamesFoldersWhereItStands) {
+    destination.directory = L"/pub/";
+    CFTPEngineResLibDlgBrowseFolder browser(destination, true);
+    ASSERT_TRUE(browser.Create(nullptr));
+    ::ShowWindow(browser.Handle(), SW_SHOW);
+    const HWND dialog = browser.Handle();
+    ASSERT_TRUE(Idle(dialog));
+    EXPECT_TRUE(Visible(dialog, IDC_BROWSE_TROUBLESHOOT));
+
+    PostClick(dialog, IDC_BROWSE_NEW_FOLDER);
+    ASSERT_TRUE(PumpUntil([&] { return ListTexts(List(dialog)).size() == 3; }));
+    ASSERT_TRUE(TypeLabel(dialog, L"made"));
+    EXPECT_TRUE(fs::is_directory(Root() / "pub" / "made"));
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"..", L"incoming", L"made"}));
+
+    ListView_EditLabel(List(dialog), 2);  // what F2 does on the selected entry
+    ASSERT_TRUE(TypeLabel(dialog, L"renamed"));
+    EXPECT_TRUE(fs::is_directory(Root() / "pub" / "renamed"));
+    EXPECT_FALSE(fs::exists(Root() / "pub" / "made"));
+    EXPECT_EQ(ListTexts(List(dialog)).at(2), L"renamed");
+
+    // The parent entry cannot be renamed.
+    ListView_EditLabel(List(dialog), 0);
+    EXPECT_EQ(ListView_GetEditControl(List(dialog)), nullptr);
+
+    // A new folder left without a name goes away without a word to the server.
+    PostClick(dialog, IDC_BROWSE_NEW_FOLDER);
+    ASSERT_TRUE(PumpUntil([&] { return ListTexts(List(dialog)).size() == 4; }));
+    ASSERT_TRUE(TypeLabel(dialog, L""));
+    EXPECT_EQ(ListTexts(List(dialog)).size(), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Root() / "pub"), fs::directory_iterator()), 2);
+}
+
+TEST_F(Browser, RefusedLoginShowsTheResultAndLeavesNothingToChoose) {
+    destination.password = L"wrong";
+    destination.directory = L"pub";
+    std::wstring shown;
+    CFTPEngineResLibDlgBrowseFolder browser(destination, false);
+    {
+        Helper helper([&] {
+            if (HWND result = WaitForWindow(L"FTP Task")) {
+                shown = ItemText(result, IDC_RESULT_TEXT);
+                PostClick(result, IDOK);
+            }
+        });
+        ASSERT_TRUE(browser.Create(nullptr));
+        ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); }));
+    }
+    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(shown.rfind(L"Connection failed. See below\r\n\r\n", 0), 0u);
+    EXPECT_NE(shown.find(L"530"), std::wstring::npos);
+    EXPECT_TRUE(ListTexts(List(browser.Handle())).empty());
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(browser.Handle(), IDC_BROWSE_OK)));
+    EXPECT_EQ(destination.directory, L"");  // the last good folder: none was listed
+}
+
+}  // namespace

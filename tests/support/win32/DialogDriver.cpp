@@ -1,0 +1,115 @@
+#include "tests/support/win32/DialogDriver.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/PyFtpdServer.h"
+
+namespace testsupport {
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
+HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit) {
+    struct Search {
+        const std::wstring* caption;
+        HWND found;
+    };
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+        Search search{&caption, nullptr};
+        ::EnumWindows(
+            [](HWND window, LPARAM parameter) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(parameter);
+                DWORD process = 0;
+                ::GetWindowThreadProcessId(window, &process);
+                if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
+                    WindowText(window) != *s->caption)
+                    return TRUE;
+                s->found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        ::Sleep(20);
+    } while (std::chrono::steady_clock::now() < end);
+    return nullptr;
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    const auto length = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+    return WindowText(::GetDlgItem(dialog, id));
+}
+
+std::vector<std::wstring> ListTexts(HWND list) {
+    std::vector<std::wstring> texts;
+    const int count = ListView_GetItemCount(list);
+    for (int item = 0; item < count; ++item) {
+        wchar_t text[261] = {};
+        ListView_GetItemText(list, item, 0, text, 261);
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void PostClick(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+void SendItemActivate(HWND dialog, int listId, int item) {
+    NMITEMACTIVATE activate{};
+    activate.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), LVN_ITEMACTIVATE};
+    activate.iItem = item;
+    ::SendMessageW(dialog, WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&activate));
+}
+
+void SelectListItem(HWND list, int item) {
+    ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void SendClick(HWND dialog, int listId) {
+    NMITEMACTIVATE click{};
+    click.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), static_cast<UINT>(NM_CLICK)};
+    ::SendMessageW(dialog, WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&click));
+}
+
+void Screenshot(HWND window, const std::string& name) {
+    if (!std::getenv("ORVANE_SCREENSHOTS")) return;
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    const std::wstring target = LinuxPathOf(SourceDir() / "docs" / "screenshots" / (name + ".png"));
+    const std::wstring crop = std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top) + L"+" +
+                              std::to_wstring(r.left) + L"+" + std::to_wstring(r.top);
+    ChildProcess import(L"Z:\\usr\\bin\\import", {L"-window", L"root", L"-crop", crop, target});
+    import.WaitForExit(platform::Millis(20000));
+}
+
+}  // namespace testsupport
