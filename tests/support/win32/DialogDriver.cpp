@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PyFtpdServer.h"
@@ -79,7 +80,8 @@ HWND FocusOf(HWND window) {
 }
 
 void PostClick(HWND dialog, int id) {
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+    // BM_CLICK presses the button as the mouse does: it takes the focus first, as a real click.
+    ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 void SendItemActivate(HWND dialog, int listId, int item) {
@@ -102,14 +104,26 @@ void SendClick(HWND dialog, int listId) {
 void Screenshot(HWND window, const std::string& name) {
     if (!std::getenv("ORVANE_SCREENSHOTS")) return;
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    PumpUntil([] { return false; }, std::chrono::milliseconds(500));
+    // The client area only: without a window manager the frame and caption are not drawn.
     RECT r{};
-    ::GetWindowRect(window, &r);
-    const std::wstring target = LinuxPathOf(SourceDir() / "docs" / "screenshots" / (name + ".png"));
+    ::GetClientRect(window, &r);
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    const std::filesystem::path target = SourceDir() / "docs" / "screenshots" / (name + ".png");
+    std::error_code ignored;
+    std::filesystem::remove(target, ignored);
     const std::wstring crop = std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top) + L"+" +
                               std::to_wstring(r.left) + L"+" + std::to_wstring(r.top);
-    ChildProcess import(L"Z:\\usr\\bin\\import", {L"-window", L"root", L"-crop", crop, target});
-    import.WaitForExit(platform::Millis(20000));
+    ChildProcess import(L"Z:\\usr\\bin\\import", {L"-window", L"root", L"-crop", crop, LinuxPathOf(target)});
+    // Wine does not tell when a Linux program ends: wait for the picture itself, the window
+    // left as it is meanwhile.
+    std::uintmax_t size = 0;
+    for (int tick = 0; tick < 200; ++tick) {
+        ::Sleep(50);
+        const std::uintmax_t now = std::filesystem::exists(target, ignored) ? std::filesystem::file_size(target, ignored) : 0;
+        if (now > 0 && now == size) break;
+        size = now;
+    }
 }
 
 }  // namespace testsupport

@@ -26,8 +26,8 @@ std::vector<std::wstring> ListTexts(HWND list);
 // The control that has the keyboard focus on `window`'s thread.
 HWND FocusOf(HWND window);
 
-// Posts a button click to `dialog` (it arrives in its own loop, so a modal window it opens
-// does not block the sender).
+// Posts a click on a button of `dialog` (it arrives in the dialog's own loop, so a modal window
+// it opens does not block the sender). A disabled or hidden button ignores it, as it would a user.
 void PostClick(HWND dialog, int id);
 // Sends a list-view notification as the list would on a user's action.
 void SendItemActivate(HWND dialog, int listId, int item);
