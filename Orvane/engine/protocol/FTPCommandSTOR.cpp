@@ -89,11 +89,21 @@ void CFTPCommandSTOR::Fail(int error) {
     m_abort.Set();
 }
 
+void CFTPCommandSTOR::PostProgress(std::size_t& bytes) const {
+    if (m_progressWindow.handle == 0 || bytes == 0) return;
+    if (platform::PostOwned(m_progressWindow, WM_UPLOAD_PROGRESS, std::make_unique<std::wstring>(m_localPath),
+                            static_cast<std::intptr_t>(bytes)))
+        bytes = 0;
+}
+
 void CFTPCommandSTOR::SendFile(platform::Socket& data) {
     platform::File file;
     std::vector<char> buffer(kChunkSize);
     try {
         file = platform::OpenForReading(m_localPath);
+        // Bytes whose report could not be posted travel with the next one, so that the
+        // receiver's count still adds up to the file's size.
+        std::size_t unposted = 0;
         for (;;) {
             const std::size_t n = platform::Read(file, buffer);
             if (n == 0) break;
@@ -111,10 +121,10 @@ void CFTPCommandSTOR::SendFile(platform::Socket& data) {
                 data.CloseAbortive();
                 return;
             }
-            if (m_progressWindow.handle != 0)
-                platform::PostOwned(m_progressWindow, WM_UPLOAD_PROGRESS, std::make_unique<std::wstring>(m_localPath),
-                                    static_cast<std::intptr_t>(n));
+            unposted += n;
+            PostProgress(unposted);
         }
+        PostProgress(unposted);  // what a full queue refused at the last chunk
     } catch (int error) {
         data.CloseAbortive();  // never a complete file on the server
         throw;

@@ -34,6 +34,8 @@ protected:
 
 private:
     void SendFile(platform::Socket& data);
+    // Reports `bytes` to the progress window; zeroes them once the report is posted.
+    void PostProgress(std::size_t& bytes) const;
     void Fail(int error);  // from the transfer thread: ends the control side's wait too
 
     const std::wstring m_localPath;
