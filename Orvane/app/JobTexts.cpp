@@ -1,0 +1,56 @@
+#include "Orvane/app/JobTexts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "Orvane/resources/ResourceIds.h"
+#include "platform/Strings.h"
+
+std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> arguments) {
+    std::wstring text;
+    auto next = arguments.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != L'%' || i + 1 == format.size()) {
+            text += format[i];
+            continue;
+        }
+        const wchar_t kind = format[++i];
+        if (kind == L'%') {
+            text += L'%';
+        } else if ((kind == L's' || kind == L'd') && next != arguments.end()) {
+            text += *next++;
+        } else {
+            text += L'%';
+            text += kind;
+        }
+    }
+    return text;
+}
+
+std::wstring FormatByteSize(std::int32_t bytes) {
+    if (bytes >= 1048577) {
+        wchar_t number[32];
+        std::swprintf(number, 32, L"%.1f", bytes / 1048576.0);
+        return number + platform::LoadText(IDS_MEGABYTES);
+    }
+    if (bytes >= 1025) return std::to_wstring(bytes / 1024) + platform::LoadText(IDS_KILOBYTES);
+    return std::to_wstring(bytes);
+}
+
+std::wstring EstimateRemainingTime(const UploadJob& job, std::uint32_t nowTick) {
+    if (job.doneBytes <= 0) return platform::LoadText(IDS_TIME_UNKNOWN);
+    const std::uint32_t elapsed = nowTick - job.startTick;
+    const double estimate = static_cast<double>(job.totalBytes) / job.doneBytes * elapsed;
+    const auto estimateTicks = static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::max(0.0, estimate)));
+    const std::uint32_t remaining = (estimateTicks - elapsed) / 1000;
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02u:%02u:%02u", remaining / 3600, remaining % 3600 / 60, remaining % 60);
+    return text;
+}
+
+int ProgressPercent(const UploadJob& job) {
+    if (job.totalBytes <= 0) return 0;  // no division by zero for a job without bytes
+    const double percent = std::trunc((job.doneBytes - 1.0) / job.totalBytes * 100.0);
+    return static_cast<int>(std::clamp(percent, 0.0, 99.0));
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "Orvane/app/UploadJob.h"
+
+// The texts and numbers the job controller shows.
+
+// A resource text with its "%s" and "%d" filled from `arguments` in order ("%d" arguments come
+// already written as decimals) and "%%" as "%". Filled the same on every platform, unlike the
+// C library's wide printf, whose "%s" differs between them.
+std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> arguments);
+
+// "1.0MB" from 1048577 bytes on, "1KB" to "1024KB" from 1025 to 1048576, plain digits below.
+std::wstring FormatByteSize(std::int32_t bytes);
+
+// The time still needed at the rate so far, "hh:mm:ss" (hours may take more digits); "unknown"
+// before any byte was counted, when there is no rate yet.
+std::wstring EstimateRemainingTime(const UploadJob& job, std::uint32_t nowTick);
+
+// The share done for the progress icon: (done - 1) / total in percent, truncated, within 0..99,
+// so a finished job shows 99 and an empty one 0.
+int ProgressPercent(const UploadJob& job);

@@ -1,0 +1,90 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "Orvane/app/UploadJob.h"
+#include "Orvane/engine/tasks/TaskResult.h"
+#include "platform/DataProtection.h"
+#include "platform/Registry.h"
+#include "store/FTPSettings.h"
+
+// What the job controller needs from the windows around it; the uploader's main dialog provides
+// it, tests provide plain fakes.
+class UploadControllerHost {
+public:
+    virtual ~UploadControllerHost() = default;
+    // Starts the engine's upload of `job` (only its files are read) to `destination`.
+    virtual void StartUpload(const FTPSettings& destination, const std::wstring& key, const UploadJob& job) = 0;
+    // The remote folder browser on `destination`; false when the user cancelled it.
+    virtual bool ConfirmFolder(FTPSettings& destination) = 0;
+    virtual void CloseAndQuit() = 0;
+    virtual void StartRetryTimer(std::uint32_t milliseconds) = 0;
+    virtual void KillRetryTimer() = 0;
+    virtual void ShowResourceIcon(int id) = 0;
+    virtual void ShowProgressIcon(int percent) = 0;
+    virtual void SetTooltip(const std::wstring& text) = 0;
+    virtual void ShowErrorBalloon(const std::wstring& title, const std::wstring& text) = 0;
+    // The yes/no stop question; true for Yes.
+    virtual bool AskToStop(const std::wstring& question) = 0;
+    // The error information dialog: 4 Retry, 3 Stop, nullopt when it could not be shown.
+    virtual std::optional<int> ShowErrorDialog(const CTaskResult& result, const UploadJob& job) = 0;
+    virtual std::uint32_t NowTick() = 0;
+};
+
+// Resource ids of the tray icons.
+inline constexpr int kUploadingIcon = 210;
+inline constexpr int kFailedIcon = 209;
+
+// The uploader's jobs: every hand-off becomes a job; one runs at a time, in the order of their
+// keys; a failure is retried after min(n x 20 s, 600 s), n counting every retry of the program's
+// life; the program ends after the last job succeeded. Each job keeps the remote folder that was
+// confirmed for it, so a waiting job and every restart upload to the same folder.
+class UploadController {
+public:
+    UploadController(UploadControllerHost& host, platform::Registry& registry, platform::DataProtection& protection);
+
+    // A hand-off for destination `number` whose key is named `key`.
+    void OnHandOff(std::int32_t number, const std::wstring& key);
+    void OnUploadStarted(const std::wstring& key);
+    void OnProgress(const std::wstring& localPath, std::int64_t bytes);
+    void OnFileDone(const std::wstring& localPath, const std::wstring& key);
+    void OnUploadFinished(const CTaskResult& result, const std::wstring& key);
+    void OnRetryTimer();
+    // The stop question (or the end at once when no job is current).
+    void ConfirmStop();
+    // The error dialog, with the automatic retry held while it is open.
+    void ShowErrorInformation();
+
+    bool ErrorState() const { return m_errorState; }
+    const UploadJob* CurrentJob() const;
+    const std::map<std::wstring, UploadJob>& Jobs() const { return m_jobs; }
+    const CTaskResult& LastResult() const { return m_lastResult; }
+
+private:
+    void Start(UploadJob& job);
+    void RetryCurrent();
+    void ShowProgress(const UploadJob& job);
+    void DeleteHandOffKey(const UploadJob& job);
+    std::uint32_t RetryDelay() const;
+    UploadJob* Find(const std::wstring& key);
+
+    UploadControllerHost& m_host;
+    platform::Registry& m_registry;
+    platform::DataProtection& m_protection;
+
+    std::map<std::wstring, UploadJob> m_jobs;
+    std::map<std::wstring, std::wstring> m_confirmedFolders;  // key -> starting folder
+    // Bytes counted for files not yet confirmed: a restart sends them again, so they are taken
+    // back from the count first and the count ends at the job's total exactly.
+    std::map<std::wstring, std::int64_t> m_partialBytes;
+    std::wstring m_currentKey;
+    bool m_errorState = false;
+    bool m_showBalloon = true;
+    std::uint32_t m_retryCount = 1;
+    CTaskResult m_lastResult{0, FTPReply{}, {}};
+    // What the tray shows now, so that it is rebuilt only when that changes.
+    int m_shownPercent = -1;
+    std::wstring m_shownTooltip;
+};

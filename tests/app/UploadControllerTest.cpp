@@ -1,0 +1,256 @@
+// The job controller over plain fakes of its windows: queue order, counting, estimate, retry
+// delays, the stop question, and the folder each job was confirmed for.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Orvane/app/JobTexts.h"
+#include "Orvane/app/UploadController.h"
+#include "platform/Folder.h"
+#include "platform/RegistryValues.h"
+#include "platform/memory/MemoryRegistry.h"
+#include "platform/memory/ScrambleProtection.h"
+#include "store/DestinationStore.h"
+#include "store/HandOffKey.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Started {
+    std::wstring key;
+    std::wstring directory;
+    std::size_t files;
+};
+
+class FakeHost : public UploadControllerHost {
+public:
+    void StartUpload(const FTPSettings& destination, const std::wstring& key, const UploadJob& job) override {
+        started.push_back({key, destination.directory, job.files.size()});
+    }
+    bool ConfirmFolder(FTPSettings& destination) override {
+        if (!confirmedFolder) return false;
+        destination.directory = *confirmedFolder;
+        return true;
+    }
+    void CloseAndQuit() override { ++quits; }
+    void StartRetryTimer(std::uint32_t milliseconds) override { timers.push_back(milliseconds); }
+    void KillRetryTimer() override { ++kills; }
+    void ShowResourceIcon(int id) override { icons.push_back(id); }
+    void ShowProgressIcon(int percent) override { percents.push_back(percent); }
+    void SetTooltip(const std::wstring& text) override { tooltip = text; }
+    void ShowErrorBalloon(const std::wstring& title, const std::wstring&) override { balloons.push_back(title); }
+    bool AskToStop(const std::wstring& text) override {
+        question = text;
+        return answerYes;
+    }
+    std::optional<int> ShowErrorDialog(const CTaskResult&, const UploadJob&) override { return dialogAnswer; }
+    std::uint32_t NowTick() override { return now; }
+
+    std::optional<std::wstring> confirmedFolder = L"/chosen";
+    std::vector<Started> started;
+    int quits = 0, kills = 0;
+    std::vector<std::uint32_t> timers;
+    std::vector<int> icons, percents;
+    std::wstring tooltip, question;
+    std::vector<std::wstring> balloons;
+    bool answerYes = false;
+    std::optional<int> dialogAnswer;
+    std::uint32_t now = 1000;
+};
+
+const CTaskResult kSuccess(0, FTPReply{226, L"ok"}, {});
+const CTaskResult kFailure(10054, FTPReply{}, {});
+
+class Controller : public testing::Test {
+protected:
+    Controller() {
+        FTPDestination destination = Store().GetDestination(3);
+        destination.displayName = L"Home";
+        destination.directory = L"/stored";
+        Store().SaveDestination(destination);
+    }
+    DestinationStore Store() { return DestinationStore(registry, protection); }
+
+    // Writes a hand-off key for destination 3 holding files of the given sizes.
+    std::wstring HandOff(const std::wstring& key, const std::vector<std::pair<std::string, std::size_t>>& files) {
+        auto handOff = registry.Create(platform::Hive::CurrentUser, HandOffKeyPath(Store().GetDestination(3), key));
+        for (const auto& [name, size] : files) {
+            const fs::path path = folder.Path() / name;
+            std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+            platform::WriteString(*handOff, path.filename().wstring(), path.wstring());
+        }
+        controller.OnHandOff(3, key);
+        return key;
+    }
+    std::wstring PathOf(const std::string& name) { return (folder.Path() / name).wstring(); }
+    bool KeyExists(const std::wstring& key) {
+        return registry.Open(platform::Hive::CurrentUser, HandOffKeyPath(Store().GetDestination(3), key),
+                             platform::Access::Read) != nullptr;
+    }
+
+    testsupport::TempDir folder;
+    platform::MemoryRegistry registry;
+    platform::ScrambleProtection protection;
+    FakeHost host;
+    UploadController controller{host, registry, protection};
+};
+
+const std::wstring kFirst = L"{00000001-0000-0000-0000-000000000000}";
+const std::wstring kSecond = L"{00000002-0000-0000-0000-000000000000}";
+
+TEST_F(Controller, JobsRunOneAtATimeInKeyOrderAndTheLastSuccessEndsTheProgram) {
+    HandOff(kSecond, {{"b.txt", 10}});
+    HandOff(kFirst, {{"a.txt", 20}});
+    ASSERT_EQ(host.started.size(), 1u);  // the second hand-off waits
+    EXPECT_EQ(host.started[0].key, kSecond);
+    controller.OnUploadStarted(kSecond);
+    EXPECT_EQ(host.tooltip, L"Uploading to Home started");
+    controller.OnUploadFinished(kSuccess, kSecond);
+    EXPECT_FALSE(KeyExists(kSecond));
+    EXPECT_TRUE(KeyExists(kFirst));
+    ASSERT_EQ(host.started.size(), 2u);
+    EXPECT_EQ(host.started[1].key, kFirst);
+    EXPECT_EQ(host.quits, 0);
+    controller.OnUploadStarted(kFirst);
+    controller.OnUploadFinished(kSuccess, kFirst);
+    EXPECT_EQ(host.quits, 1);
+    EXPECT_TRUE(controller.Jobs().empty());
+}
+
+TEST_F(Controller, FailureWaitsAGrowingDelayAndRetriesToTheConfirmedFolder) {
+    HandOff(kFirst, {{"a.txt", 20}});
+    EXPECT_EQ(host.started.at(0).directory, L"/chosen");
+    controller.OnUploadStarted(kFirst);
+    controller.OnUploadFinished(kFailure, kFirst);
+    EXPECT_TRUE(controller.ErrorState());
+    EXPECT_EQ(host.icons.back(), kFailedIcon);
+    EXPECT_EQ(host.tooltip, L"Upload to Home failed. Waiting before retry.");
+    EXPECT_EQ(host.balloons, std::vector<std::wstring>{L"Uploading failed"});
+    EXPECT_EQ(host.timers, std::vector<std::uint32_t>{20000});
+
+    HandOff(kSecond, {{"b.txt", 10}});  // waits behind the retry
+    EXPECT_EQ(host.started.size(), 1u);
+
+    for (int failure = 2; failure <= 31; ++failure) {
+        controller.OnRetryTimer();
+        EXPECT_EQ(host.started.back().key, kFirst);
+        EXPECT_EQ(host.started.back().directory, L"/chosen");  // not the stored "/stored"
+        controller.OnUploadStarted(kFirst);
+        controller.OnUploadFinished(kFailure, kFirst);
+    }
+    EXPECT_EQ(host.timers.at(4), 100000u);  // the fifth failure
+    EXPECT_EQ(host.timers.at(29), 600000u);
+    EXPECT_EQ(host.timers.back(), 600000u);
+    EXPECT_EQ(host.quits, 0);
+}
+
+TEST_F(Controller, BytesAddUpToTheTotalAcrossARetry) {
+    HandOff(kFirst, {{"a.bin", 10000}, {"b.bin", 5000}});
+    const UploadJob& job = controller.Jobs().at(kFirst);
+    EXPECT_EQ(job.totalBytes, 15000);
+    controller.OnUploadStarted(kFirst);
+    controller.OnProgress(PathOf("a.bin"), 8192);
+    controller.OnUploadFinished(kFailure, kFirst);  // a.bin was cut off
+
+    controller.OnRetryTimer();
+    controller.OnUploadStarted(kFirst);
+    controller.OnProgress(PathOf("a.bin"), 8192);
+    controller.OnProgress(PathOf("a.bin"), 1808);
+    controller.OnFileDone(PathOf("a.bin"), kFirst);
+    controller.OnProgress(PathOf("a.bin"), 500);  // a confirmed file no longer counts
+    controller.OnProgress(PathOf("b.bin"), 5000);
+    EXPECT_EQ(job.doneBytes, job.totalBytes);
+    EXPECT_EQ(host.percents.back(), 99);  // never 100
+    EXPECT_EQ(host.tooltip.substr(0, host.tooltip.find(L"\r\n")), L"Uploading to Home");
+    EXPECT_NE(host.tooltip.find(L"Total progress: 14KB of 14KB"), std::wstring::npos);
+}
+
+TEST_F(Controller, TrayIsRedrawnOnlyWhenItsPictureChanges) {
+    HandOff(kFirst, {{"big.bin", 1000000}});
+    controller.OnUploadStarted(kFirst);
+    for (int chunk = 0; chunk < 100; ++chunk) controller.OnProgress(PathOf("big.bin"), 100);
+    EXPECT_EQ(host.percents, std::vector<int>{0});
+}
+
+TEST_F(Controller, StopQuestionNamesTheEstimateAndTheWaitingJobs) {
+    controller.ConfirmStop();  // no job: ends without asking
+    EXPECT_EQ(host.quits, 1);
+    EXPECT_TRUE(host.question.empty());
+
+    HandOff(kFirst, {{"a.bin", 100}});
+    controller.OnUploadStarted(kFirst);
+    controller.ConfirmStop();
+    EXPECT_EQ(host.question,
+              L"Estimated time to complete upload is unknown. Do you want to stop uploading?");  // no bytes yet
+    host.now += 10000;
+    controller.OnProgress(PathOf("a.bin"), 50);
+    HandOff(kSecond, {{"b.bin", 1}});
+    host.answerYes = true;
+    controller.ConfirmStop();
+    EXPECT_EQ(host.question, L"Estimated time to complete current upload task is 00:00:10. There are 1 tasks "
+                             L"waiting to start. Do you want to stop uploading?");
+    EXPECT_EQ(host.quits, 2);
+}
+
+TEST_F(Controller, ErrorDialogRetriesAtOnceAndQuietsTheBalloonUntilASuccess) {
+    HandOff(kFirst, {{"a.bin", 100}});
+    controller.OnUploadStarted(kFirst);
+    controller.OnUploadFinished(kFailure, kFirst);
+
+    host.dialogAnswer.reset();  // the dialog could not be made: the retry timer runs again
+    controller.ShowErrorInformation();
+    EXPECT_EQ(host.kills, 1);
+    EXPECT_EQ(host.timers.size(), 2u);
+
+    host.dialogAnswer = 4;
+    controller.ShowErrorInformation();
+    EXPECT_EQ(host.started.size(), 2u);
+    controller.OnUploadStarted(kFirst);
+    controller.OnUploadFinished(kFailure, kFirst);
+    EXPECT_EQ(host.balloons.size(), 1u);  // none after the user's own Retry
+
+    host.dialogAnswer = 3;
+    controller.ShowErrorInformation();
+    EXPECT_EQ(host.quits, 1);
+}
+
+TEST_F(Controller, CancelledFolderConfirmationEndsTheProgramWithoutAJob) {
+    host.confirmedFolder.reset();
+    HandOff(kFirst, {{"a.bin", 1}});
+    EXPECT_EQ(host.quits, 1);
+    EXPECT_TRUE(controller.Jobs().empty());
+    EXPECT_TRUE(host.started.empty());
+}
+
+TEST(JobTexts, ByteSizesEstimatesAndPercentages) {
+    EXPECT_EQ(FormatByteSize(0), L"0");
+    EXPECT_EQ(FormatByteSize(1024), L"1024");
+    EXPECT_EQ(FormatByteSize(1025), L"1KB");
+    EXPECT_EQ(FormatByteSize(1048576), L"1024KB");
+    EXPECT_EQ(FormatByteSize(1048577), L"1.0MB");
+    EXPECT_EQ(FormatByteSize(-5), L"-5");
+
+    UploadJob job;
+    job.totalBytes = 1000;
+    job.startTick = 0xFFFFF000;  // the tick count wraps during the job
+    EXPECT_EQ(EstimateRemainingTime(job, 0x1000), L"unknown");
+    job.doneBytes = 1;
+    EXPECT_EQ(EstimateRemainingTime(job, 0xFFFFF000 + 3600), L"00:59:56");
+    job.doneBytes = 500;
+    EXPECT_EQ(EstimateRemainingTime(job, 0x1000), L"00:00:08");  // 8192 ms elapsed, as much to go
+
+    EXPECT_EQ(ProgressPercent(job), 49);
+    job.doneBytes = 1000;
+    EXPECT_EQ(ProgressPercent(job), 99);
+    job.doneBytes = 0;
+    EXPECT_EQ(ProgressPercent(job), 0);
+    job.totalBytes = 0;
+    EXPECT_EQ(ProgressPercent(job), 0);
+
+    EXPECT_EQ(FillText(L"%s got %d%% of %s", {L"a", L"5", L"b"}), L"a got 5% of b");
+}
+
+}  // namespace
