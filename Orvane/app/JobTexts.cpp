@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <cwchar>
 
+#include "Orvane/engine/tasks/ErrorText.h"
+#include "Orvane/engine/tasks/TaskResult.h"
 #include "Orvane/resources/ResourceIds.h"
 #include "platform/Strings.h"
 
@@ -53,4 +55,18 @@ int ProgressPercent(const UploadJob& job) {
     if (job.totalBytes <= 0) return 0;  // no division by zero for a job without bytes
     const double percent = std::trunc((job.doneBytes - 1.0) / job.totalBytes * 100.0);
     return static_cast<int>(std::clamp(percent, 0.0, 99.0));
+}
+
+std::wstring ErrorInfoText(const CTaskResult& result, const UploadJob& job) {
+    std::wstring text = platform::LoadText(IDS_INTERRUPTED);
+    if (result.errorCode != 0)
+        text += FormatErrorTitle(result.errorCode) + L"\r\n" + FormatErrorDescription(result.errorCode);
+    else if (result.reply.code < 200 || result.reply.code > 299)
+        text += result.reply.text;
+    text += L"\r\n";
+    if (job.doneBytes > 0) {
+        const double share = job.totalBytes > 0 ? static_cast<double>(job.doneBytes) / job.totalBytes * 100.0 : 0.0;
+        return text + FillText(platform::LoadText(IDS_AFTER_SHARE), {std::to_wstring(static_cast<int>(share))});
+    }
+    return text + platform::LoadText(result.errorCode != 0 ? IDS_BEFORE_START_SETTINGS : IDS_BEFORE_START_EITHER);
 }

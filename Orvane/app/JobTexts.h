@@ -22,3 +22,9 @@ std::wstring EstimateRemainingTime(const UploadJob& job, std::uint32_t nowTick);
 // The share done for the progress icon: (done - 1) / total in percent, truncated, within 0..99,
 // so a finished job shows 99 and an empty one 0.
 int ProgressPercent(const UploadJob& job);
+
+class CTaskResult;
+
+// What the error information dialog says: the interruption, the error (its code's texts, or a
+// refusing reply's text), and how far the job had got.
+std::wstring ErrorInfoText(const CTaskResult& result, const UploadJob& job);

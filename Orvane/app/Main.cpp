@@ -37,10 +37,10 @@ bool RegisterShellExtension() {
     return true;
 }
 
-int Run(int showState) {
-    CMainDlg dialog;
+int Run(std::optional<std::wstring> argument, int showState) {
+    CMainDlg dialog(std::move(argument));
     if (!dialog.Create(nullptr)) return 0;
-    ::ShowWindow(dialog.Handle(), showState);
+    if (dialog.IsShownAtStart()) ::ShowWindow(dialog.Handle(), showState);
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (dialog.Handle() && ::IsDialogMessageW(dialog.Handle(), &message)) continue;
@@ -61,7 +61,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showState) {
     int exitCode = 0;
     if (elements && count == 1) {
         WriteUploaderPath(elements[0]);
-        if (RegisterShellExtension()) exitCode = Run(showState);
+        if (RegisterShellExtension()) exitCode = Run(std::nullopt, showState);
+    } else if (elements && count > 1) {
+        exitCode = Run(std::wstring(elements[1]), showState);  // further elements are ignored
     }
     if (elements) ::LocalFree(elements);
     ::CoUninitialize();

@@ -2,15 +2,43 @@
 
 #include <commctrl.h>
 
-#include "Orvane/app/AboutDlg.h"
-#include "Orvane/app/DlgFTPDestination.h"
-#include "Orvane/resources/ResourceIds.h"
-#include "platform/Strings.h"
-#include "store/DestinationStore.h"
+#include <algorithm>
+#include <cstring>
 
-CMainDlg::CMainDlg() : CDialog(IDD_MAINDLG) {}
+#include "Orvane/app/AboutDlg.h"
+#include "Orvane/app/DlgErrorInfo.h"
+#include "Orvane/app/DlgFTPDestination.h"
+#include "Orvane/app/JobTexts.h"
+#include "Orvane/engine/dialogs/FTPEngineResLibDlgBrowseFolder.h"
+#include "Orvane/engine/dialogs/PendingTaskMessages.h"
+#include "Orvane/engine/protocol/DirectoryListing.h"
+#include "Orvane/engine/tasks/TaskMessages.h"
+#include "Orvane/resources/ResourceIds.h"
+#include "platform/DataProtection.h"
+#include "platform/Strings.h"
+#include "store/ApplicationSettings.h"
+#include "store/DestinationStore.h"
+#include "store/HandOffKey.h"
+
+namespace {
+constexpr UINT_PTR kRetryTimer = 1001;
+}
+
+CMainDlg::CMainDlg(std::optional<std::wstring> argument)
+    : CDialog(IDD_MAINDLG),
+      m_argument(std::move(argument)),
+      m_controller(*this, platform::SystemRegistry(), platform::SystemDataProtection()),
+      m_engine(std::make_unique<CFTPEngine>()) {
+    if (m_argument)
+        m_handoffWindow = std::make_unique<CExtensionTargetWindow>(
+            [this](UINT message, WPARAM wParam, LPARAM lParam) { return OnUploadMessage(message, wParam, lParam); },
+            *m_argument);
+}
+
+CMainDlg::~CMainDlg() = default;
 
 void CMainDlg::CloseAndQuit() {
+    m_handoffWindow.reset();
     if (Handle()) ::DestroyWindow(Handle());
     ::PostQuitMessage(0);
 }
@@ -20,6 +48,10 @@ HWND CMainDlg::List() const {
 }
 
 INT_PTR CMainDlg::OnInitDialog() {
+    if (m_argument && !m_argument->empty()) {
+        m_tray.SetOwner(Handle(), WM_TRAY_NOTIFY);
+        m_tray.ShowResourceIcon(kUploadingIcon);
+    }
     CentreOnOwner();
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     const auto big = ::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
@@ -136,10 +168,167 @@ std::optional<INT_PTR> CMainDlg::OnNotify(const NMHDR& header) {
     return std::nullopt;
 }
 
-std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM, LPARAM) {
-    if (message != WM_CLOSE) return std::nullopt;
-    CloseAndQuit();
-    return TRUE;
+std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        CloseAndQuit();
+        return TRUE;
+    }
+    if (message == WM_DESTROY) {
+        DiscardPendingTaskMessages(Handle());
+        return std::nullopt;
+    }
+    if (message == WM_COPYDATA) {
+        OnHandOff(wParam, lParam);
+        ::SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);  // a dialog answers through this
+        return TRUE;
+    }
+    if (OnUploadMessage(message, wParam, lParam)) return TRUE;
+    return std::nullopt;
+}
+
+// The hand-off window passes everything here as well, so both windows answer the same way.
+std::optional<LRESULT> CMainDlg::OnUploadMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto w = static_cast<std::uintptr_t>(wParam);
+    const auto l = static_cast<std::uintptr_t>(lParam);
+    switch (message) {
+    case WM_COPYDATA:
+        OnHandOff(wParam, lParam);
+        return TRUE;
+    case WM_UPLOAD_STARTED:
+        if (const auto key = platform::AdoptPosted<std::wstring>(l)) m_controller.OnUploadStarted(*key);
+        return 0;
+    case WM_UPLOAD_STATUS:
+        platform::AdoptPosted<std::wstring>(w), platform::AdoptPosted<std::wstring>(l);
+        return 0;
+    case WM_UPLOAD_PROGRESS:
+        if (const auto path = platform::AdoptPosted<std::wstring>(w))
+            m_controller.OnProgress(*path, static_cast<std::int64_t>(lParam));
+        return 0;
+    case WM_UPLOAD_FILE_DONE: {
+        const auto path = platform::AdoptPosted<std::wstring>(w);
+        const auto key = platform::AdoptPosted<std::wstring>(l);
+        if (path && key) m_controller.OnFileDone(*path, *key);
+        return 0;
+    }
+    case WM_UPLOAD_FINISHED: {
+        const auto result = platform::AdoptPosted<CTaskResult>(w);
+        const auto key = platform::AdoptPosted<std::wstring>(l);
+        if (result && key) m_controller.OnUploadFinished(*result, *key);
+        return 0;
+    }
+    case WM_TIMER:
+        m_controller.OnRetryTimer();
+        return 0;
+    case WM_TRAY_NOTIFY:
+        OnTrayNotify(lParam);
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+void CMainDlg::OnHandOff(WPARAM wParam, LPARAM lParam) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    platform::GuidBytes guid{};
+    // Only a well-formed hand-off is read: a shorter one would be read past its end.
+    if (!data || data->cbData != guid.size() || !data->lpData) return;
+    std::memcpy(guid.data(), data->lpData, guid.size());
+    m_controller.OnHandOff(static_cast<std::int32_t>(wParam), GuidText(guid));
+}
+
+void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
+    switch (mouseMessage) {
+    case WM_CONTEXTMENU:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        ShowTrayMenu();
+        break;
+    case WM_LBUTTONDBLCLK:
+        if (m_controller.ErrorState()) m_controller.ShowErrorInformation();
+        else m_controller.ConfirmStop();
+        break;
+    case NIN_BALLOONUSERCLICK:
+        m_controller.ShowErrorInformation();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainDlg::ShowTrayMenu() {
+    HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    if (!menu) return;
+    HMENU popup = ::GetSubMenu(menu, 0);
+    ::SetMenuDefaultItem(popup, 0, TRUE);
+    std::wstring text;
+    if (m_controller.ErrorState()) text = platform::LoadText(IDS_SHOW_ERROR);
+    else if (const UploadJob* job = m_controller.CurrentJob())
+        text = FillText(platform::LoadText(IDS_STOP_UPLOAD_TO), {job->destinationName});
+    if (!text.empty()) ::ModifyMenuW(popup, 0, MF_BYPOSITION | MF_STRING, ID_TRAY_STOP, text.c_str());
+    ::SetForegroundWindow(Handle());
+    POINT point{};
+    ::GetCursorPos(&point);
+    if (!::MonitorFromPoint(point, MONITOR_DEFAULTTONULL)) {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        ::GetMonitorInfoW(::MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &info);
+        point.x = std::clamp(point.x, info.rcWork.left, info.rcWork.right);
+    }
+    const UINT command = ::TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_NONOTIFY | TPM_RETURNCMD, point.x, point.y, 0,
+                                          Handle(), nullptr);
+    ::DestroyMenu(menu);
+    if (command != ID_TRAY_STOP) return;
+    if (m_controller.ErrorState()) m_controller.ShowErrorInformation();
+    else m_controller.ConfirmStop();
+}
+
+void CMainDlg::StartUpload(const FTPSettings& destination, const std::wstring& key, const UploadJob& job) {
+    m_engine->Upload(destination, key, job, platform::WindowRef{reinterpret_cast<std::intptr_t>(Handle())});
+}
+
+bool CMainDlg::ConfirmFolder(FTPSettings& destination) {
+    CFTPEngineResLibDlgBrowseFolder browser(destination, IsTroubleshootList());
+    return browser.DoModal(ActiveOwner()) == 1;
+}
+
+void CMainDlg::StartRetryTimer(std::uint32_t milliseconds) {
+    ::SetTimer(Handle(), kRetryTimer, milliseconds, nullptr);
+}
+
+void CMainDlg::KillRetryTimer() {
+    ::KillTimer(Handle(), kRetryTimer);
+}
+
+void CMainDlg::ShowResourceIcon(int id) {
+    m_tray.ShowResourceIcon(id);
+}
+
+void CMainDlg::ShowProgressIcon(int percent) {
+    m_tray.ShowBuiltIcon(m_progressIcon.MakeIcon(percent));
+}
+
+void CMainDlg::SetTooltip(const std::wstring& text) {
+    m_tray.SetTooltip(text);
+}
+
+void CMainDlg::ShowErrorBalloon(const std::wstring& title, const std::wstring& text) {
+    m_tray.ShowBalloon(NIIF_ERROR, title, text, 10000);
+}
+
+bool CMainDlg::AskToStop(const std::wstring& question) {
+    return ::MessageBoxW(Handle(), question.c_str(), platform::LoadText(IDS_UPLOAD_CAPTION).c_str(),
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+std::optional<int> CMainDlg::ShowErrorDialog(const CTaskResult& result, const UploadJob& job) {
+    CDlgErrorInfo dialog(result, job);
+    const INT_PTR answer = dialog.DoModal(ActiveOwner());
+    if (answer <= 0) return std::nullopt;
+    return static_cast<int>(answer);
+}
+
+std::uint32_t CMainDlg::NowTick() {
+    return ::GetTickCount();
 }
 
 void CMainDlg::OnAdd() {

@@ -5,8 +5,31 @@
 #include "Orvane/engine/tasks/TaskResult.h"
 #include "platform/Window.h"
 
+#include <memory>
+#include <string>
+
+namespace {
+
+std::unique_ptr<std::wstring> AdoptText(std::uintptr_t parameter) {
+    return platform::AdoptPosted<std::wstring>(parameter);
+}
+
+}  // namespace
+
 void DiscardPendingTaskMessages(HWND window) {
     MSG message;
+    while (::PeekMessageW(&message, window, WM_UPLOAD_STARTED, WM_UPLOAD_FINISHED, PM_REMOVE)) {
+        const auto w = static_cast<std::uintptr_t>(message.wParam);
+        const auto l = static_cast<std::uintptr_t>(message.lParam);
+        switch (message.message) {
+        case WM_UPLOAD_STARTED: AdoptText(l); break;
+        case WM_UPLOAD_PROGRESS: AdoptText(w); break;
+        case WM_UPLOAD_STATUS:
+        case WM_UPLOAD_FILE_DONE: AdoptText(w), AdoptText(l); break;
+        case WM_UPLOAD_FINISHED: platform::AdoptPosted<CTaskResult>(w), AdoptText(l); break;
+        default: break;
+        }
+    }
     for (UINT done : {WM_TEST_CONNECTION_FINISHED, WM_LIST_FINISHED, WM_MKDIR_FINISHED, WM_RENAME_FINISHED}) {
         while (::PeekMessageW(&message, window, done, done, PM_REMOVE)) {
             platform::AdoptPosted<CTaskResult>(message.wParam);

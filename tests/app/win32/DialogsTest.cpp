@@ -92,7 +92,7 @@ protected:
         PumpUntil([] { return false; }, std::chrono::milliseconds(100));
     }
 
-    CMainDlg main;
+    CMainDlg main{std::nullopt};
 };
 
 TEST_F(Destinations, ListAndButtonsFollowTheSelectionAndTheDefault) {

@@ -1,0 +1,102 @@
+// Plays the file manager for the demo and the end-to-end test: asks COM for the registered
+// context-menu handler, gives it the shell's data object for the selected items (all in one
+// folder), builds its menu, and invokes the item with the given text.
+//
+// usage: MenuHost.exe "<menu item text>" <path>...
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const CLSID kHandler = {0x3C1D52A0, 0x7B44, 0x4E1F, {0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3}};
+
+template <class T>
+struct Com {
+    T* p = nullptr;
+    ~Com() {
+        if (p) p->Release();
+    }
+    void** Put() { return reinterpret_cast<void**>(&p); }
+};
+
+bool DataObjectFor(const std::vector<std::wstring>& paths, Com<IDataObject>& data) {
+    std::wstring parent = paths.front().substr(0, paths.front().rfind(L'\\'));
+    Com<IShellFolder> desktop, folder;
+    if (FAILED(::SHGetDesktopFolder(reinterpret_cast<IShellFolder**>(desktop.Put())))) return false;
+    PIDLIST_RELATIVE parentList = nullptr;
+    if (FAILED(desktop.p->ParseDisplayName(nullptr, nullptr, parent.data(), nullptr, &parentList, nullptr)))
+        return false;
+    const HRESULT bound = desktop.p->BindToObject(parentList, nullptr, IID_IShellFolder, folder.Put());
+    ::CoTaskMemFree(parentList);
+    if (FAILED(bound)) return false;
+    std::vector<PIDLIST_RELATIVE> children;
+    for (const std::wstring& path : paths) {
+        std::wstring name = path.substr(path.rfind(L'\\') + 1);
+        PIDLIST_RELATIVE child = nullptr;
+        if (SUCCEEDED(folder.p->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
+            children.push_back(child);
+    }
+    const HRESULT made = folder.p->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
+                                                 const_cast<PCUITEMID_CHILD_ARRAY>(children.data()),
+                                                 IID_IDataObject, nullptr, data.Put());
+    for (PIDLIST_RELATIVE child : children) ::CoTaskMemFree(child);
+    return SUCCEEDED(made) && children.size() == paths.size();
+}
+
+// The command identifier of the item with `text`, in the menu or its submenus; 0 if none.
+UINT FindItem(HMENU menu, const std::wstring& text) {
+    for (int position = 0; position < ::GetMenuItemCount(menu); ++position) {
+        if (HMENU sub = ::GetSubMenu(menu, position)) {
+            if (UINT id = FindItem(sub, text)) return id;
+            continue;
+        }
+        wchar_t caption[256] = {};
+        ::GetMenuStringW(menu, position, caption, 256, MF_BYPOSITION);
+        if (text == caption) return ::GetMenuItemID(menu, position);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: MenuHost.exe \"<menu item text>\" <path>...\n");
+        return 2;
+    }
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::vector<std::wstring> paths(argv + 2, argv + argc);
+    int code = 1;
+    {
+        Com<IShellExtInit> init;
+        Com<IContextMenu> menu;
+        Com<IDataObject> data;
+        if (FAILED(::CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.Put()))) {
+            std::printf("menu host: the context-menu handler is not registered\n");
+        } else if (!DataObjectFor(paths, data) || FAILED(init.p->Initialize(nullptr, data.p, nullptr)) ||
+                   FAILED(init.p->QueryInterface(IID_IContextMenu, menu.Put()))) {
+            std::printf("menu host: the handler did not take the selection\n");
+        } else {
+            constexpr UINT first = 1;
+            HMENU popup = ::CreatePopupMenu();
+            menu.p->QueryContextMenu(popup, 0, first, 0x7FFF, CMF_NORMAL);
+            if (const UINT id = FindItem(popup, argv[1])) {
+                CMINVOKECOMMANDINFO invocation{};
+                invocation.cbSize = sizeof invocation;
+                invocation.lpVerb = MAKEINTRESOURCEA(id - first);
+                std::printf("menu host: choosing \"%ls\" for %zu item(s)\n", argv[1], paths.size());
+                std::fflush(stdout);
+                code = SUCCEEDED(menu.p->InvokeCommand(&invocation)) ? 0 : 1;
+            } else {
+                std::printf("menu host: no item \"%ls\" in the menu\n", argv[1]);
+            }
+            ::DestroyMenu(popup);
+        }
+    }
+    ::CoUninitialize();
+    return code;
+}
