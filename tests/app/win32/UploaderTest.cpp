@@ -1,0 +1,198 @@
+// The whole road under Wine with real processes: MenuHost.exe plays the file manager and drives
+// OrvaneShellExt.dll's menu, the extension starts Orvane.exe from "FullPath", and the uploader
+// stores the selection on pyftpdlib, queues a second hand-off, retries a failed job by itself,
+// shows its error dialog, and ends after its last job.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "Orvane/app/MainDlg.h"
+#include "Orvane/resources/ResourceIds.h"
+#include "platform/Registry.h"
+#include "platform/RegistryValues.h"
+#include "store/ApplicationSettings.h"
+#include "store/DestinationStore.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/win32/DialogDriver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+using std::chrono::seconds;
+
+std::wstring WindowsPathOf(const char* linuxPath) {
+    std::wstring path = L"Z:";
+    for (const char* c = linuxPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
+void WriteFile(const fs::path& path, std::size_t size, char fill = 'x') {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+}
+
+bool SameTree(const fs::path& local, const fs::path& remote) {
+    std::size_t count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(local)) {
+        const fs::path other = remote / fs::relative(entry.path(), local);
+        if (entry.is_directory()) continue;
+        std::ifstream a(entry.path(), std::ios::binary), b(other, std::ios::binary);
+        if (!b || std::string(std::istreambuf_iterator<char>(a), {}) != std::string(std::istreambuf_iterator<char>(b), {}))
+            return false;
+        ++count;
+    }
+    std::size_t remoteCount = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(remote)) remoteCount += entry.is_regular_file();
+    return count == remoteCount;
+}
+
+// A window of any process, by class and title.
+HWND WaitForAnyWindow(const wchar_t* className, const wchar_t* title, seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (HWND window = ::FindWindowW(className, title)) return window;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+bool WaitUntilGone(const wchar_t* className, const wchar_t* title, seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (::FindWindowW(className, title)) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        ::Sleep(100);
+    }
+    return true;
+}
+
+class Uploader : public FtpServerFixture {
+protected:
+    void SetUp() override {
+        FtpServerFixture::SetUp();
+        if (IsSkipped()) return;
+        if (HasFailure()) FAIL() << "no server";
+        Reset();
+        FTPDestination destination = DestinationStore().GetDestination(1);
+        destination.displayName = L"Demo";
+        destination.server = L"127.0.0.1";
+        destination.port = Port();
+        destination.userName = L"orvane";
+        destination.password = L"s3cret";
+        destination.directory = L"/upload";
+        DestinationStore().SaveDestination(destination);
+        fs::create_directories(Root() / "upload");
+        auto options = platform::SystemRegistry().Create(platform::Hive::CurrentUser, L"Software\\Orvane\\Options");
+        ASSERT_TRUE(options && platform::WriteDword(*options, L"SkipFolderConfirmation", 1));
+        WriteUploaderPath(WindowsPathOf(ORVANE_PROGRAM));
+        ChildProcess regsvr32(L"C:\\windows\\system32\\regsvr32.exe", {L"/s", WindowsPathOf(ORVANE_SHELLEXT_DLL)});
+        ASSERT_EQ(regsvr32.WaitForExit(platform::Millis(60000)), 0);
+    }
+    void TearDown() override {
+        if (HWND main = ::FindWindowW(L"OrvaneWindow", L"1")) ::PostMessageW(main, WM_CLOSE, 0, 0);
+        Reset();
+        FtpServerFixture::TearDown();
+    }
+    static void Reset() {
+        platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, L"Software\\Telmora");
+        platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
+    }
+
+    // What a user's click on "Demo" in the "Upload to" submenu does for `path`, through the real
+    // menu handler.
+    // Waits for the host process itself: the uploader it starts keeps any inherited pipe open.
+    void HandOff(const fs::path& path) {
+        std::wstring commandLine = L"\"" + WindowsPathOf(ORVANE_MENU_HOST) + L"\" Demo \"" + path.wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &startup, &process));
+        EXPECT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        ::GetExitCodeProcess(process.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    std::size_t HandOffKeys() {
+        auto key = platform::SystemRegistry().Open(platform::Hive::CurrentUser, kDestinationsPath + L"\\1",
+                                                   platform::Access::Read);
+        return key ? key->SubkeyNames().size() : 0;
+    }
+
+    TempDir local;
+};
+
+// A file where the job needs the folder "zzz": the job fails after the files before it.
+void BlockFolder(const fs::path& root) {
+    WriteFile(root / "upload" / "site" / "zzz", 1);
+}
+
+void MakeSite(const fs::path& local) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(local / "site" / name, 1000);
+    WriteFile(local / "site" / "zzz" / "last.txt", 500);
+}
+
+TEST_F(Uploader, SecondHandOffWaitsBehindTheRetryAndTheProgramEndsAfterBoth) {
+    MakeSite(local.Path());
+    BlockFolder(Root());
+    WriteFile(local.Path() / "other" / "index.html", 40);
+    WriteFile(local.Path() / "other" / "img" / "logo.png", 3000);
+    WriteFile(local.Path() / "other" / "docs" / "empty.txt", 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    HandOff(local.Path() / "site");  // starts Orvane.exe 1 from "FullPath"; the job fails
+    HWND window = WaitForAnyWindow(L"OrvaneWindow", L"1", seconds(30));
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(Root() / "upload" / "site" / "c.txt"); }, seconds(30)));
+    const auto second = std::chrono::steady_clock::now();
+    HandOff(local.Path() / "other");  // reaches the running uploader: no second program
+    EXPECT_LT(std::chrono::steady_clock::now() - second, seconds(5));
+    EXPECT_EQ(::FindWindowW(L"OrvaneWindow", L"1"), window);
+    ::Sleep(1000);
+    EXPECT_FALSE(fs::exists(Root() / "upload" / "other"));  // it waits behind the retry
+    fs::remove(Root() / "upload" / "site" / "zzz");
+
+    ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(90)));  // the program ended
+    EXPECT_GT(std::chrono::steady_clock::now() - start, seconds(20));  // the first retry's wait
+    EXPECT_TRUE(SameTree(local.Path() / "site", Root() / "upload" / "site"));
+    EXPECT_TRUE(SameTree(local.Path() / "other", Root() / "upload" / "other"));
+    EXPECT_EQ(HandOffKeys(), 0u);  // each success removed its key
+}
+
+TEST_F(Uploader, ErrorDialogShowsHowFarTheJobGotAndItsLogAndStopEndsTheProgram) {
+    MakeSite(local.Path());
+    BlockFolder(Root());
+    HandOff(local.Path() / "site");
+    HWND main = WaitForAnyWindow(L"#32770", L"FTP Folder Uploader", seconds(30));
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(Root() / "upload" / "site" / "c.txt"); }, seconds(30)));
+    ::Sleep(1000);  // the failure comes right after
+
+    // The tray's double click while the failure is pending shows the error dialog.
+    ::PostMessageW(main, WM_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK);
+    HWND error = WaitForAnyWindow(L"#32770", L"Error information", seconds(20));
+    ASSERT_NE(error, nullptr);
+    const std::wstring text = ItemText(error, IDC_ERROR_TEXT);
+    EXPECT_EQ(text.rfind(L"The uploading was interrupted due to following error:\r\n", 0), 0u) << text;
+    EXPECT_NE(text.find(L"after 85% of task was completed."), std::wstring::npos) << text;
+    PostClick(error, IDC_SEE_LOG);
+    HWND log = WaitForAnyWindow(L"#32770", L"FTP Task", seconds(20));
+    ASSERT_NE(log, nullptr);
+    const std::wstring transcript = ItemText(log, 5001);
+    EXPECT_NE(transcript.find(L"STOR c.txt"), std::wstring::npos) << transcript;
+    PostClick(log, IDOK);
+    ASSERT_TRUE(WaitUntilGone(L"#32770", L"FTP Task", seconds(10)));
+    PostClick(error, IDC_STOP);
+    ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
+    EXPECT_EQ(HandOffKeys(), 1u);  // a stopped job leaves its key
+    EXPECT_FALSE(fs::exists(Root() / "upload" / "site" / "zzz" / "last.txt"));
+}
+
+}  // namespace
