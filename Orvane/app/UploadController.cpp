@@ -15,6 +15,7 @@ namespace {
 constexpr std::uint32_t kRetryStep = 20000;
 constexpr std::uint32_t kLongestRetry = 600000;
 constexpr int kRetryAnswer = 4;
+constexpr std::uint32_t kTooltipInterval = 500;
 }  // namespace
 
 UploadController::UploadController(UploadControllerHost& host, platform::Registry& registry,
@@ -63,7 +64,8 @@ void UploadController::OnUploadStarted(const std::wstring& key) {
         m_shownTooltip = FillText(platform::LoadText(IDS_STARTED_TOOLTIP), {job->destinationName});
         m_host.SetTooltip(m_shownTooltip);
         m_host.ShowResourceIcon(kUploadingIcon);
-        m_shownPercent = -1;  // the first report of this job draws its icon
+        m_shownPercent = -1;  // the first report of this job draws its icon and its tooltip
+        m_tooltipTick = 0;
     }
     m_currentKey = key;
     m_lastResult = CTaskResult(0, FTPReply{}, {});
@@ -88,8 +90,13 @@ void UploadController::ShowProgress(const UploadJob& job) {
                                     {job.destinationName, EstimateRemainingTime(job, m_host.NowTick()),
                                      FormatByteSize(job.doneBytes), FormatByteSize(job.totalBytes)});
     tooltip.resize(std::min<std::size_t>(tooltip.size(), 127));
-    if (tooltip != m_shownTooltip) {
+    // The byte count changes with every chunk; a tooltip redrawn more than twice a second shows
+    // nothing more, and each redraw is a round trip to the shell that the queue waits for.
+    const std::uint32_t now = m_host.NowTick();
+    const bool due = m_tooltipTick == 0 || now - m_tooltipTick >= kTooltipInterval || job.doneBytes >= job.totalBytes;
+    if (tooltip != m_shownTooltip && due) {
         m_shownTooltip = tooltip;
+        m_tooltipTick = now == 0 ? 1 : now;
         m_host.SetTooltip(tooltip);
     }
 }

@@ -87,4 +87,5 @@ private:
     // What the tray shows now, so that it is rebuilt only when that changes.
     int m_shownPercent = -1;
     std::wstring m_shownTooltip;
+    std::uint32_t m_tooltipTick = 0;  // when the progress tooltip was last set; 0 for not yet
 };

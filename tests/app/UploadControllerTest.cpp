@@ -40,7 +40,10 @@ public:
     void KillRetryTimer() override { ++kills; }
     void ShowResourceIcon(int id) override { icons.push_back(id); }
     void ShowProgressIcon(int percent) override { percents.push_back(percent); }
-    void SetTooltip(const std::wstring& text) override { tooltip = text; }
+    void SetTooltip(const std::wstring& text) override {
+        tooltip = text;
+        ++tooltips;
+    }
     void ShowErrorBalloon(const std::wstring& title, const std::wstring&) override { balloons.push_back(title); }
     bool AskToStop(const std::wstring& text) override {
         question = text;
@@ -51,7 +54,7 @@ public:
 
     std::optional<std::wstring> confirmedFolder = L"/chosen";
     std::vector<Started> started;
-    int quits = 0, kills = 0;
+    int quits = 0, kills = 0, tooltips = 0;
     std::vector<std::uint32_t> timers;
     std::vector<int> icons, percents;
     std::wstring tooltip, question;
@@ -171,8 +174,14 @@ TEST_F(Controller, BytesAddUpToTheTotalAcrossARetry) {
 TEST_F(Controller, TrayIsRedrawnOnlyWhenItsPictureChanges) {
     HandOff(kFirst, {{"big.bin", 1000000}});
     controller.OnUploadStarted(kFirst);
+    const int before = host.tooltips;
     for (int chunk = 0; chunk < 100; ++chunk) controller.OnProgress(PathOf("big.bin"), 100);
     EXPECT_EQ(host.percents, std::vector<int>{0});
+    EXPECT_EQ(host.tooltips, before + 1);  // the byte count changed each time, the clock did not
+    host.now += 500;
+    controller.OnProgress(PathOf("big.bin"), 100);
+    EXPECT_EQ(host.tooltips, before + 2);
+    EXPECT_NE(host.tooltip.find(L"Total progress: 9KB of 976KB"), std::wstring::npos) << host.tooltip;
 }
 
 TEST_F(Controller, StopQuestionNamesTheEstimateAndTheWaitingJobs) {
