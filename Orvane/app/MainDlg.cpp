@@ -74,12 +74,12 @@ void CMainDlg::SetUpList() {
         int width;
     } columns[] = {{IDS_COLUMN_NAME, 150}, {IDS_COLUMN_SERVER, 200}, {IDS_COLUMN_FOLDER, 150}};
     int index = 0;
-    for (const auto& spec : columns) {
-        std::wstring title = platform::LoadText(spec.text);
+    for (const auto& wanted : columns) {
+        std::wstring title = platform::LoadText(wanted.text);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = LVCFMT_LEFT;
-        column.cx = spec.width;
+        column.cx = wanted.width;
         column.pszText = title.data();
         ListView_InsertColumn(List(), index++, &column);
     }
