@@ -24,12 +24,6 @@ void Dump(const platform::RegistryKey& key, const std::wstring& prefix, std::vec
 
 }  // namespace
 
-std::wstring WindowsPathOf(const char* linuxPath) {
-    std::wstring path = L"Z:";
-    for (const char* c = linuxPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return path;
-}
-
 void ResetRegistry() {
     platform::Registry& registry = platform::SystemRegistry();
     registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Telmora");

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/Guid.h"
+#include "tests/support/TempDir.h"
 
 namespace shellexttest {
 
-// The Windows path of a file that the build names by its Linux path (drive Z: is the root).
-std::wstring WindowsPathOf(const char* linuxPath);
+using testsupport::WindowsPathOf;
 
 // Empties the keys of the store, the uploader's settings and the tests' own, in the real registry.
 void ResetRegistry();

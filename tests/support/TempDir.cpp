@@ -39,4 +39,10 @@ std::wstring LinuxPathOf(const std::filesystem::path& path) {
 #endif
 }
 
+std::wstring WindowsPathOf(const char* linuxPath) {
+    std::wstring path = L"Z:";
+    for (const char* c = linuxPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
 }  // namespace testsupport

@@ -25,4 +25,8 @@ private:
 // the Linux root, "Z:\tmp\x" becomes "/tmp/x". Empty when the path has no Linux counterpart.
 std::wstring LinuxPathOf(const std::filesystem::path& path);
 
+// The other way: the Windows path (drive Z:) of a file the build names by its Linux path, for
+// the programs' paths that CMake compiles into the Windows tests.
+std::wstring WindowsPathOf(const char* linuxPath);
+
 }  // namespace testsupport

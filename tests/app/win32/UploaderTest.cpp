@@ -26,12 +26,6 @@ namespace fs = std::filesystem;
 using namespace testsupport;
 using std::chrono::seconds;
 
-std::wstring WindowsPathOf(const char* linuxPath) {
-    std::wstring path = L"Z:";
-    for (const char* c = linuxPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return path;
-}
-
 void WriteFile(const fs::path& path, std::size_t size, char fill = 'x') {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << std::string(size, fill);
