@@ -86,19 +86,19 @@ void UploadController::ShowProgress(const UploadJob& job) {
         m_shownPercent = percent;
         m_host.ShowProgressIcon(percent);
     }
-    std::wstring tooltip = FillText(platform::LoadText(IDS_PROGRESS_TOOLTIP),
-                                    {job.destinationName, EstimateRemainingTime(job, m_host.NowTick()),
-                                     FormatByteSize(job.doneBytes), FormatByteSize(job.totalBytes)});
-    tooltip.resize(std::min<std::size_t>(tooltip.size(), 127));
     // The byte count changes with every chunk; a tooltip redrawn more than twice a second shows
     // nothing more, and each redraw is a round trip to the shell that the queue waits for.
     const std::uint32_t now = m_host.NowTick();
     const bool due = m_tooltipTick == 0 || now - m_tooltipTick >= kTooltipInterval || job.doneBytes >= job.totalBytes;
-    if (tooltip != m_shownTooltip && due) {
-        m_shownTooltip = tooltip;
-        m_tooltipTick = now == 0 ? 1 : now;
-        m_host.SetTooltip(tooltip);
-    }
+    if (!due) return;
+    std::wstring tooltip = FillText(platform::LoadText(IDS_PROGRESS_TOOLTIP),
+                                    {job.destinationName, EstimateRemainingTime(job, now),
+                                     FormatByteSize(job.doneBytes), FormatByteSize(job.totalBytes)});
+    tooltip.resize(std::min<std::size_t>(tooltip.size(), 127));
+    if (tooltip == m_shownTooltip) return;
+    m_shownTooltip = std::move(tooltip);
+    m_tooltipTick = now == 0 ? 1 : now;
+    m_host.SetTooltip(m_shownTooltip);
 }
 
 void UploadController::OnFileDone(const std::wstring& localPath, const std::wstring& key) {

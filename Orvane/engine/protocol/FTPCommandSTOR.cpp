@@ -104,11 +104,11 @@ void CFTPCommandSTOR::SendFile(platform::Socket& data) {
         // Bytes whose report could not be posted travel with the next one, so that the
         // receiver's count still adds up to the file's size.
         std::size_t unposted = 0;
-        for (;;) {
+        for (unsigned chunk = 0;; ++chunk) {
             const std::size_t n = platform::Read(file, buffer);
             if (n == 0) break;
             // A send the system takes at once never waits, so it never sees the abort either.
-            if (m_abort.IsSet()) {
+            if (chunk % kAbortPollChunks == 0 && m_abort.IsSet()) {
                 data.CloseAbortive();
                 return;
             }

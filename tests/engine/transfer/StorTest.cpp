@@ -130,7 +130,7 @@ TEST_F(Stor, FileHeldOpenByAWriterIsASharingViolation) {
     EXPECT_TRUE(progress.empty());
 }
 
-TEST_F(Stor, StopEndsTheTransferWithinAChunk) {
+TEST_F(Stor, StopEndsTheTransferSoon) {
     const std::vector<char> bytes = RandomBytes(128u << 20);
     const fs::path path = LocalFile("stopped.bin", bytes);
     const Outcome outcome = Upload(path, "stopped.bin", [&](std::intptr_t) { m_abort.Set(); });
