@@ -21,7 +21,8 @@ class CFTPCommandSTOR : public CFTPCommand, public CThreadDriver {
 public:
     static constexpr std::size_t kChunkSize = 8192;
     // Looking at the event costs about as much as a chunk's send under Wine, so the transfer
-    // looks only every 16 chunks (128 KiB, well under a second even on a slow line).
+    // looks only every 16 chunks (128 KiB). On a slow line the sends wait, and those waits see
+    // the abort at once.
     static constexpr unsigned kAbortPollChunks = 16;
 
     CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName, platform::WindowRef progressWindow,
