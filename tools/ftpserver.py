@@ -2,12 +2,14 @@
 """A real FTP server for the tests: pyftpdlib on a free loopback port, one user with full rights
 on one folder.
 
-Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--cp1252]
+Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--cp1252] [--upload-rate=BYTES_PER_SECOND]
 
 Writes "port N" to STATUS_FILE (and its standard output) once it listens, then serves until it is
 killed, its standard input closes, the folder of STATUS_FILE disappears or its parent ends. When
 pyftpdlib is missing it writes "missing pyftpdlib" and exits with 3. With --cp1252, command lines
 and replies are Windows-1252 text, as the uploader sends them, instead of pyftpdlib's UTF-8.
+With --upload-rate, every data connection receives at most that many bytes a second, so that an
+upload lasts long enough to be watched.
 
 The status file is there because a Linux program that Wine starts does not write to the pipes
 the Windows test hands it; the watchers because such a program cannot be killed from Windows.
@@ -52,6 +54,11 @@ def watch(status_file):
         os._exit(0)
 
     threading.Thread(target=watch_folder_and_parent, daemon=True).start()
+
+
+def option(name):
+    prefix = "--" + name + "="
+    return next((a[len(prefix):] for a in sys.argv[1:] if a.startswith(prefix)), None)
 
 
 def main():
@@ -103,6 +110,12 @@ def main():
                 return super().push_dtp_data(data, isproducer, file, cmd)
 
         handler = Cp1252Handler
+    upload_rate = option("upload-rate")
+    if upload_rate:
+        class ThrottledReceiver(handlers.ThrottledDTPHandler):
+            read_limit = int(upload_rate)
+
+        handler.dtp_handler = ThrottledReceiver
     handler.authorizer = authorizer
     handler.banner = "Orvane test server ready."
     handler.passive_ports = None

@@ -15,6 +15,7 @@
 #include "store/DestinationStore.h"
 #include "tests/OrvaneShellExt/ShellExtTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tools/menuhost/ShellSelection.h"
 
 namespace {
 
@@ -24,29 +25,6 @@ using namespace shellexttest;
 const CLSID kClsid = {0x3C1D52A0, 0x7B44, 0x4E1F, {0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3}};
 const std::wstring kClsidText = L"{3C1D52A0-7B44-4E1F-9A06-2F5D8E61B7C3}";
 
-// Releases a COM interface at the end of its scope.
-template <class T>
-class Com {
-public:
-    Com() = default;
-    ~Com() { Reset(); }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    T* operator->() const { return m_pointer; }
-    T* Get() const { return m_pointer; }
-    void** Put() {
-        Reset();
-        return reinterpret_cast<void**>(&m_pointer);
-    }
-    void Reset() {
-        if (m_pointer) m_pointer->Release();
-        m_pointer = nullptr;
-    }
-
-private:
-    T* m_pointer = nullptr;
-};
-
 struct ComApartment {
     ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     ~ComApartment() { ::CoUninitialize(); }
@@ -54,24 +32,7 @@ struct ComApartment {
 
 // The shell's own data object for items of one folder, as the file manager passes it.
 void ShellDataObject(const fs::path& parent, const std::vector<std::wstring>& names, Com<IDataObject>& result) {
-    Com<IShellFolder> desktop, folder;
-    ASSERT_EQ(::SHGetDesktopFolder(reinterpret_cast<IShellFolder**>(desktop.Put())), S_OK);
-    PIDLIST_RELATIVE parentList = nullptr;
-    std::wstring parentText = parent.wstring();
-    ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, parentText.data(), nullptr, &parentList, nullptr), S_OK);
-    ASSERT_EQ(desktop->BindToObject(parentList, nullptr, IID_IShellFolder, folder.Put()), S_OK);
-    ::CoTaskMemFree(parentList);
-    std::vector<PIDLIST_RELATIVE> children;
-    for (std::wstring name : names) {
-        PIDLIST_RELATIVE child = nullptr;
-        ASSERT_EQ(folder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr), S_OK);
-        children.push_back(child);
-    }
-    const HRESULT hr = folder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
-                                             const_cast<PCUITEMID_CHILD_ARRAY>(children.data()), IID_IDataObject,
-                                             nullptr, result.Put());
-    for (PIDLIST_RELATIVE child : children) ::CoTaskMemFree(child);
-    ASSERT_EQ(hr, S_OK);
+    ASSERT_EQ(::ShellDataObject(parent.wstring(), names, result), S_OK);
 }
 
 std::wstring MenuText(HMENU menu, UINT position) {

@@ -52,8 +52,11 @@ class FtpServerFixture : public ::testing::Test {
 protected:
     virtual PyFtpdServer::Options ServerOptions() const { return {}; }
 
+    // A derived SetUp goes on only when ServerStarted(); otherwise the test is already skipped
+    // or failed.
     void SetUp() override;
     void TearDown() override;
+    bool ServerStarted() const { return m_server != nullptr; }
 
     PyFtpdServer& Server() { return *m_server; }
     std::uint16_t Port() const { return m_server->Port(); }

@@ -3,48 +3,22 @@
 // folder), builds its menu, and invokes the item with the given text.
 //
 // usage: MenuHost.exe "<menu item text>" <path>...
-#include <windows.h>
-#include <shlobj.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "tools/menuhost/ShellSelection.h"
 
 namespace {
 
 const CLSID kHandler = {0x3C1D52A0, 0x7B44, 0x4E1F, {0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3}};
 
-template <class T>
-struct Com {
-    T* p = nullptr;
-    ~Com() {
-        if (p) p->Release();
-    }
-    void** Put() { return reinterpret_cast<void**>(&p); }
-};
+std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
-bool DataObjectFor(const std::vector<std::wstring>& paths, Com<IDataObject>& data) {
-    std::wstring parent = paths.front().substr(0, paths.front().rfind(L'\\'));
-    Com<IShellFolder> desktop, folder;
-    if (FAILED(::SHGetDesktopFolder(reinterpret_cast<IShellFolder**>(desktop.Put())))) return false;
-    PIDLIST_RELATIVE parentList = nullptr;
-    if (FAILED(desktop.p->ParseDisplayName(nullptr, nullptr, parent.data(), nullptr, &parentList, nullptr)))
-        return false;
-    const HRESULT bound = desktop.p->BindToObject(parentList, nullptr, IID_IShellFolder, folder.Put());
-    ::CoTaskMemFree(parentList);
-    if (FAILED(bound)) return false;
-    std::vector<PIDLIST_RELATIVE> children;
-    for (const std::wstring& path : paths) {
-        std::wstring name = path.substr(path.rfind(L'\\') + 1);
-        PIDLIST_RELATIVE child = nullptr;
-        if (SUCCEEDED(folder.p->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr)))
-            children.push_back(child);
-    }
-    const HRESULT made = folder.p->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
-                                                 const_cast<PCUITEMID_CHILD_ARRAY>(children.data()),
-                                                 IID_IDataObject, nullptr, data.Put());
-    for (PIDLIST_RELATIVE child : children) ::CoTaskMemFree(child);
-    return SUCCEEDED(made) && children.size() == paths.size();
+std::vector<std::wstring> NamesOf(const std::vector<std::wstring>& paths) {
+    std::vector<std::wstring> names;
+    for (const std::wstring& path : paths) names.push_back(path.substr(path.rfind(L'\\') + 1));
+    return names;
 }
 
 // The command identifier of the item with `text`, in the menu or its submenus; 0 if none.
@@ -77,20 +51,21 @@ int wmain(int argc, wchar_t** argv) {
         Com<IDataObject> data;
         if (FAILED(::CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.Put()))) {
             std::printf("menu host: the context-menu handler is not registered\n");
-        } else if (!DataObjectFor(paths, data) || FAILED(init.p->Initialize(nullptr, data.p, nullptr)) ||
-                   FAILED(init.p->QueryInterface(IID_IContextMenu, menu.Put()))) {
+        } else if (FAILED(ShellDataObject(ParentOf(paths.front()), NamesOf(paths), data)) ||
+                   FAILED(init->Initialize(nullptr, data.Get(), nullptr)) ||
+                   FAILED(init->QueryInterface(IID_IContextMenu, menu.Put()))) {
             std::printf("menu host: the handler did not take the selection\n");
         } else {
             constexpr UINT first = 1;
             HMENU popup = ::CreatePopupMenu();
-            menu.p->QueryContextMenu(popup, 0, first, 0x7FFF, CMF_NORMAL);
+            menu->QueryContextMenu(popup, 0, first, 0x7FFF, CMF_NORMAL);
             if (const UINT id = FindItem(popup, argv[1])) {
                 CMINVOKECOMMANDINFO invocation{};
                 invocation.cbSize = sizeof invocation;
                 invocation.lpVerb = MAKEINTRESOURCEA(id - first);
                 std::printf("menu host: choosing \"%ls\" for %zu item(s)\n", argv[1], paths.size());
                 std::fflush(stdout);
-                code = SUCCEEDED(menu.p->InvokeCommand(&invocation)) ? 0 : 1;
+                code = SUCCEEDED(menu->InvokeCommand(&invocation)) ? 0 : 1;
             } else {
                 std::printf("menu host: no item \"%ls\" in the menu\n", argv[1]);
             }

@@ -6,7 +6,7 @@
 #include "platform/Strings.h"
 
 CFTPEngineResLibDlgTaskResult::CFTPEngineResLibDlgTaskResult(const CTaskResult& result)
-    : CDialog(IDD_FTP_TASK_RESULT), m_result(&result) {}
+    : CTextReportDialog(IDD_FTP_TASK_RESULT, IDC_RESULT_TEXT), m_result(&result) {}
 
 INT_PTR CFTPEngineResLibDlgTaskResult::OnInitDialog() {
     CentreOnOwner();
@@ -19,18 +19,6 @@ INT_PTR CFTPEngineResLibDlgTaskResult::OnInitDialog() {
     ShowItem(IDC_RESULT_INFO_ICON, succeeded);
     const std::wstring heading = platform::LoadText(succeeded ? EngineStrings::kConnectionSucceeded
                                                               : EngineStrings::kConnectionFailed);
-    AppendText(Item(IDC_RESULT_TEXT), TaskResultText(*m_result, heading));
+    ShowReport(TaskResultText(*m_result, heading));
     return TRUE;
-}
-
-bool CFTPEngineResLibDlgTaskResult::OnCommand(int id, int) {
-    if (id != IDOK) return false;
-    End(IDOK);
-    return true;
-}
-
-std::optional<INT_PTR> CFTPEngineResLibDlgTaskResult::OnMessage(UINT message, WPARAM, LPARAM lParam) {
-    if (message == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lParam) == Item(IDC_RESULT_TEXT))
-        return WindowColourBrush();
-    return std::nullopt;
 }

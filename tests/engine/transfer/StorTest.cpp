@@ -44,7 +44,7 @@ class Stor : public testsupport::FtpServerFixture {
 protected:
     void SetUp() override {
         FtpServerFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
+        if (!ServerStarted()) return;
         m_connection = transfertest::LogIn(Server(), m_abort, m_transcript);
         CFTPCommandSequenceTypeI(m_connection, m_abort, m_transcript, kTimeouts).Run();
     }
