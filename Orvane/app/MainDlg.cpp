@@ -22,6 +22,7 @@
 
 namespace {
 constexpr UINT_PTR kRetryTimer = 1001;
+constexpr UINT_PTR kRedrawTimer = 1002;
 }
 
 CMainDlg::CMainDlg(std::optional<std::wstring> argument)
@@ -217,7 +218,12 @@ std::optional<LRESULT> CMainDlg::OnUploadMessage(UINT message, WPARAM wParam, LP
         return 0;
     }
     case WM_TIMER:
-        m_controller.OnRetryTimer();
+        if (w == kRedrawTimer) {
+            ::KillTimer(Handle(), kRedrawTimer);
+            m_controller.OnRedrawTimer();
+        } else if (w == kRetryTimer) {
+            m_controller.OnRetryTimer();
+        }
         return 0;
     case WM_TRAY_NOTIFY:
         OnTrayNotify(lParam);
@@ -293,6 +299,10 @@ bool CMainDlg::ConfirmFolder(FTPSettings& destination) {
 
 void CMainDlg::StartRetryTimer(std::uint32_t milliseconds) {
     ::SetTimer(Handle(), kRetryTimer, milliseconds, nullptr);
+}
+
+void CMainDlg::StartRedrawTimer(std::uint32_t milliseconds) {
+    ::SetTimer(Handle(), kRedrawTimer, milliseconds, nullptr);
 }
 
 void CMainDlg::KillRetryTimer() {

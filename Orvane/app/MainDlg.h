@@ -60,6 +60,7 @@ private:
     bool ConfirmFolder(FTPSettings& destination) override;
     void StartRetryTimer(std::uint32_t milliseconds) override;
     void KillRetryTimer() override;
+    void StartRedrawTimer(std::uint32_t milliseconds) override;
     void ShowResourceIcon(int id) override;
     void ShowProgressIcon(int percent) override;
     void SetTooltip(const std::wstring& text) override;

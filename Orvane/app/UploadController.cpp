@@ -87,10 +87,20 @@ void UploadController::ShowProgress(const UploadJob& job) {
         m_host.ShowProgressIcon(percent);
     }
     // The byte count changes with every chunk; a tooltip redrawn more than twice a second shows
-    // nothing more, and each redraw is a round trip to the shell that the queue waits for.
+    // nothing more, and each redraw is a round trip to the shell that the queue waits for. Reports
+    // come in bursts when the line stalls, so one held back is drawn when it falls due, not left
+    // stale until the next burst.
     const std::uint32_t now = m_host.NowTick();
-    const bool due = m_tooltipTick == 0 || now - m_tooltipTick >= kTooltipInterval || job.doneBytes >= job.totalBytes;
-    if (!due) return;
+    const std::uint32_t sinceShown = now - m_tooltipTick;
+    if (m_tooltipTick == 0 || sinceShown >= kTooltipInterval || job.doneBytes >= job.totalBytes) {
+        ShowProgressTooltip(job, now);
+    } else if (!m_redrawPending) {
+        m_redrawPending = true;
+        m_host.StartRedrawTimer(kTooltipInterval - sinceShown);
+    }
+}
+
+void UploadController::ShowProgressTooltip(const UploadJob& job, std::uint32_t now) {
     std::wstring tooltip = FillText(platform::LoadText(IDS_PROGRESS_TOOLTIP),
                                     {job.destinationName, EstimateRemainingTime(job, now),
                                      FormatByteSize(job.doneBytes), FormatByteSize(job.totalBytes)});
@@ -99,6 +109,13 @@ void UploadController::ShowProgress(const UploadJob& job) {
     m_shownTooltip = std::move(tooltip);
     m_tooltipTick = now == 0 ? 1 : now;
     m_host.SetTooltip(m_shownTooltip);
+}
+
+void UploadController::OnRedrawTimer() {
+    m_redrawPending = false;
+    // Only a job still under way: a failure or a new start has put up its own tooltip since.
+    const UploadJob* job = CurrentJob();
+    if (job && !m_errorState && m_tooltipTick != 0) ShowProgressTooltip(*job, m_host.NowTick());
 }
 
 void UploadController::OnFileDone(const std::wstring& localPath, const std::wstring& key) {

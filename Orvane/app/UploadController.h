@@ -22,6 +22,8 @@ public:
     virtual void CloseAndQuit() = 0;
     virtual void StartRetryTimer(std::uint32_t milliseconds) = 0;
     virtual void KillRetryTimer() = 0;
+    // Calls OnRedrawTimer once, `milliseconds` from now.
+    virtual void StartRedrawTimer(std::uint32_t milliseconds) = 0;
     virtual void ShowResourceIcon(int id) = 0;
     virtual void ShowProgressIcon(int percent) = 0;
     virtual void SetTooltip(const std::wstring& text) = 0;
@@ -52,6 +54,8 @@ public:
     void OnFileDone(const std::wstring& localPath, const std::wstring& key);
     void OnUploadFinished(const CTaskResult& result, const std::wstring& key);
     void OnRetryTimer();
+    // The tooltip held back by the twice-a-second rule is drawn now.
+    void OnRedrawTimer();
     // The stop question (or the end at once when no job is current).
     void ConfirmStop();
     // The error dialog, with the automatic retry held while it is open.
@@ -66,6 +70,7 @@ private:
     void Start(UploadJob& job);
     void RetryCurrent();
     void ShowProgress(const UploadJob& job);
+    void ShowProgressTooltip(const UploadJob& job, std::uint32_t now);
     void DeleteHandOffKey(const UploadJob& job);
     std::uint32_t RetryDelay() const;
     UploadJob* Find(const std::wstring& key);
@@ -88,4 +93,5 @@ private:
     int m_shownPercent = -1;
     std::wstring m_shownTooltip;
     std::uint32_t m_tooltipTick = 0;  // when the progress tooltip was last set; 0 for not yet
+    bool m_redrawPending = false;
 };

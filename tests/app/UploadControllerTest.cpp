@@ -38,6 +38,7 @@ public:
     void CloseAndQuit() override { ++quits; }
     void StartRetryTimer(std::uint32_t milliseconds) override { timers.push_back(milliseconds); }
     void KillRetryTimer() override { ++kills; }
+    void StartRedrawTimer(std::uint32_t milliseconds) override { redraws.push_back(milliseconds); }
     void ShowResourceIcon(int id) override { icons.push_back(id); }
     void ShowProgressIcon(int percent) override { percents.push_back(percent); }
     void SetTooltip(const std::wstring& text) override {
@@ -55,7 +56,7 @@ public:
     std::optional<std::wstring> confirmedFolder = L"/chosen";
     std::vector<Started> started;
     int quits = 0, kills = 0, tooltips = 0;
-    std::vector<std::uint32_t> timers;
+    std::vector<std::uint32_t> timers, redraws;
     std::vector<int> icons, percents;
     std::wstring tooltip, question;
     std::vector<std::wstring> balloons;
@@ -182,6 +183,39 @@ TEST_F(Controller, TrayIsRedrawnOnlyWhenItsPictureChanges) {
     controller.OnProgress(PathOf("big.bin"), 100);
     EXPECT_EQ(host.tooltips, before + 2);
     EXPECT_NE(host.tooltip.find(L"Total progress: 9KB of 976KB"), std::wstring::npos) << host.tooltip;
+}
+
+TEST_F(Controller, TooltipHeldBackByABurstIsDrawnWhenDue) {
+    HandOff(kFirst, {{"big.bin", 1000000}});
+    controller.OnUploadStarted(kFirst);
+    controller.OnProgress(PathOf("big.bin"), 8192);
+    host.now += 120;
+    for (int chunk = 0; chunk < 50; ++chunk) controller.OnProgress(PathOf("big.bin"), 8192);
+    EXPECT_NE(host.tooltip.find(L"Total progress: 8KB of"), std::wstring::npos) << host.tooltip;
+    EXPECT_EQ(host.redraws, std::vector<std::uint32_t>{380});  // one timer for the whole burst
+    // The line stalls: no report comes, but the timer shows where the burst ended.
+    host.now += 380;
+    controller.OnRedrawTimer();
+    EXPECT_NE(host.tooltip.find(L"Total progress: 408KB of 976KB"), std::wstring::npos) << host.tooltip;
+    host.now += 10;
+    controller.OnProgress(PathOf("big.bin"), 8192);
+    EXPECT_EQ(host.redraws.size(), 2u);  // the next burst arms it again
+}
+
+TEST_F(Controller, LateRedrawLeavesTheFailureTooltip) {
+    HandOff(kFirst, {{"big.bin", 1000000}});
+    controller.OnUploadStarted(kFirst);
+    controller.OnProgress(PathOf("big.bin"), 8192);
+    controller.OnProgress(PathOf("big.bin"), 8192);
+    ASSERT_EQ(host.redraws.size(), 1u);
+    controller.OnUploadFinished(kFailure, kFirst);
+    host.now += 500;
+    controller.OnRedrawTimer();
+    EXPECT_EQ(host.tooltip, L"Upload to Home failed. Waiting before retry.");
+    controller.OnRetryTimer();
+    controller.OnUploadStarted(kFirst);
+    controller.OnRedrawTimer();  // a restart before its first report keeps "started"
+    EXPECT_EQ(host.tooltip, L"Uploading to Home started");
 }
 
 TEST_F(Controller, StopQuestionNamesTheEstimateAndTheWaitingJobs) {
