@@ -74,6 +74,7 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
                                         Wide(options.user), Wide(options.password),
                                         LinuxPathOf(statusFile)};
     if (options.cp1252) arguments.push_back(L"--cp1252");
+    if (options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(options.uploadRate));
     try {
         server->m_process.emplace(kPython.wstring(), arguments);
     } catch (int code) {

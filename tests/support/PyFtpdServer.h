@@ -22,6 +22,7 @@ public:
         std::string user = "orvane";
         std::string password = "s3cret";
         bool cp1252 = false;  // command lines and replies in Windows-1252 instead of UTF-8
+        int uploadRate = 0;   // bytes a second each data connection receives; 0 for no limit
     };
 
     // Starts the server and waits (bounded) until it listens. On failure returns null, `whyNot`

@@ -1,7 +1,7 @@
 // The whole road under Wine with real processes: MenuHost.exe plays the file manager and drives
 // OrvaneShellExt.dll's menu, the extension starts Orvane.exe from "FullPath", and the uploader
 // stores the selection on pyftpdlib, queues a second hand-off, retries a failed job by itself,
-// shows its error dialog, and ends after its last job.
+// shows its error dialog, asks before the tray stops an upload, and ends after its last job.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -122,6 +122,22 @@ protected:
     TempDir local;
 };
 
+// A server that takes uploads slowly, so that a job is still under way when the user acts.
+class SlowUploader : public Uploader {
+protected:
+    PyFtpdServer::Options ServerOptions() const override {
+        PyFtpdServer::Options options;
+        options.uploadRate = 100000;
+        return options;
+    }
+};
+
+std::uintmax_t SizeOf(const fs::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
 // A file where the job needs the folder "zzz": the job fails after the files before it.
 void BlockFolder(const fs::path& root) {
     WriteFile(root / "upload" / "site" / "zzz", 1);
@@ -186,6 +202,45 @@ TEST_F(Uploader, ErrorDialogShowsHowFarTheJobGotAndItsLogAndStopEndsTheProgram) 
     ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
     EXPECT_EQ(HandOffKeys(), 1u);  // a stopped job leaves its key
     EXPECT_FALSE(fs::exists(Root() / "upload" / "site" / "zzz" / "last.txt"));
+}
+
+TEST_F(SlowUploader, TrayAsksBeforeStoppingAnUploadUnderWay) {
+    constexpr std::uintmax_t size = 6'000'000;
+    WriteFile(local.Path() / "site" / "big.bin", size, 'b');
+    HandOff(local.Path() / "site");
+    HWND main = WaitForAnyWindow(L"#32770", L"FTP Folder Uploader", seconds(30));
+    ASSERT_NE(main, nullptr);
+    const fs::path remote = Root() / "upload" / "site" / "big.bin";
+    ASSERT_TRUE(PumpUntil([&] { return SizeOf(remote) > 0; }, seconds(30)));
+
+    // A click on the icon opens its one-item menu; its item asks first.
+    ::PostMessageW(main, WM_TRAY_NOTIFY, 0, WM_RBUTTONDOWN);
+    HWND menu = WaitForAnyWindow(L"#32768", nullptr, seconds(10));
+    ASSERT_NE(menu, nullptr);
+    ::PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    HWND question = WaitForAnyWindow(L"#32770", L"Orvane Upload", seconds(10));
+    ASSERT_NE(question, nullptr);
+    const std::wstring text = ItemText(question, 0xFFFF);
+    EXPECT_EQ(text.rfind(L"Estimated time to complete upload is ", 0), 0u) << text;
+    EXPECT_NE(text.find(L". Do you want to stop uploading?"), std::wstring::npos) << text;
+
+    // No: the upload goes on.
+    PostClick(question, IDNO);
+    ASSERT_TRUE(WaitUntilGone(L"#32770", L"Orvane Upload", seconds(10)));
+    const std::uintmax_t before = SizeOf(remote);
+    // The server writes in blocks of 256 KiB, a couple of seconds apart at this rate.
+    EXPECT_TRUE(PumpUntil([&] { return SizeOf(remote) > before; }, seconds(10)));
+    EXPECT_NE(::FindWindowW(L"OrvaneWindow", L"1"), nullptr);
+
+    // The double click asks the same; Yes ends the program and leaves the job for another time.
+    ::PostMessageW(main, WM_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK);
+    question = WaitForAnyWindow(L"#32770", L"Orvane Upload", seconds(10));
+    ASSERT_NE(question, nullptr);
+    PostClick(question, IDYES);
+    ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
+    EXPECT_EQ(HandOffKeys(), 1u);
+    EXPECT_LT(SizeOf(remote), size);
 }
 
 }  // namespace
