@@ -3,13 +3,15 @@
 on one folder.
 
 Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--cp1252] [--upload-rate=BYTES_PER_SECOND]
+                    [--port=N]
 
 Writes "port N" to STATUS_FILE (and its standard output) once it listens, then serves until it is
 killed, its standard input closes, the folder of STATUS_FILE disappears or its parent ends. When
 pyftpdlib is missing it writes "missing pyftpdlib" and exits with 3. With --cp1252, command lines
 and replies are Windows-1252 text, as the uploader sends them, instead of pyftpdlib's UTF-8.
 With --upload-rate, every data connection receives at most that many bytes a second, so that an
-upload lasts long enough to be watched.
+upload lasts long enough to be watched. With --port it listens on that port instead of a free
+one, as a server started again after a stop does.
 
 The status file is there because a Linux program that Wine starts does not write to the pipes
 the Windows test hands it; the watchers because such a program cannot be killed from Windows.
@@ -124,7 +126,16 @@ def main():
     import logging
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
 
-    server = FTPServer(("127.0.0.1", 0), handler)
+    # A server started again may find its port still held for a moment by the one it replaces.
+    deadline = time.monotonic() + 5
+    while True:
+        try:
+            server = FTPServer(("127.0.0.1", int(option("port") or 0)), handler)
+            break
+        except OSError:
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.1)
     server.max_cons = 32
     port = server.socket.getsockname()[1]
     watch(status_file)

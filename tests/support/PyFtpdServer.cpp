@@ -48,7 +48,7 @@ std::filesystem::path SourceDir() {
 }
 
 PyFtpdServer::PyFtpdServer(const Options& options, const std::filesystem::path& rootBase)
-    : m_options(options), m_root(rootBase), m_state(rootBase) {}
+    : m_options(options), m_root(rootBase) {}
 
 // The process goes first (closing its input ends it natively), then the status folder (which
 // ends it under Wine), then the root.
@@ -69,17 +69,36 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
         return nullptr;
     }
     std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options, kTempBase));
-    const std::filesystem::path statusFile = server->m_state.Path() / "status";
-    std::vector<std::wstring> arguments{LinuxPathOf(script), LinuxPathOf(server->Root()),
-                                        Wide(options.user), Wide(options.password),
-                                        LinuxPathOf(statusFile)};
-    if (options.cp1252) arguments.push_back(L"--cp1252");
-    if (options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(options.uploadRate));
+    if (!server->Launch(whyNot, unavailable)) return nullptr;
+    return server;
+}
+
+void PyFtpdServer::Stop() {
+    m_process.reset();
+    m_state.reset();
+}
+
+bool PyFtpdServer::StartAgain(std::string& whyNot) {
+    Stop();
+    bool unavailable = false;
+    return Launch(whyNot, unavailable);
+}
+
+// Starts the script on m_port (0 for a free one) and waits, bounded, until it listens.
+bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
+    m_state.emplace(kTempBase);
+    const std::filesystem::path statusFile = m_state->Path() / "status";
+    std::vector<std::wstring> arguments{LinuxPathOf(SourceDir() / "tools" / "ftpserver.py"), LinuxPathOf(Root()),
+                                        Wide(m_options.user), Wide(m_options.password), LinuxPathOf(statusFile)};
+    if (m_options.cp1252) arguments.push_back(L"--cp1252");
+    if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
+    if (m_port != 0) arguments.push_back(L"--port=" + std::to_wstring(m_port));
     try {
-        server->m_process.emplace(kPython.wstring(), arguments);
+        m_process.emplace(kPython.wstring(), arguments);
     } catch (int code) {
         whyNot = "could not start python3 (error " + std::to_string(code) + ")";
-        return nullptr;
+        unavailable = false;
+        return false;
     }
     // The script writes "port N" once it listens, "missing pyftpdlib" when it cannot. A process
     // that Wine starts from Linux cannot be waited for, so the file is polled, within a bound.
@@ -87,12 +106,12 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
     for (auto waited = platform::Millis(0); waited < kReadyLimit; waited += kPoll) {
         if (std::optional<std::string> line = StatusLine(statusFile)) {
             if (line->rfind("port ", 0) == 0) {
-                server->m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
-                return server;
+                m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
+                return true;
             }
             if (*line == "missing pyftpdlib") {
                 whyNot = "python3-pyftpdlib is not installed";
-                return nullptr;
+                return false;
             }
             break;
         }
@@ -100,7 +119,7 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
     }
     unavailable = false;
     whyNot = "the FTP server did not start within " + std::to_string(kReadyLimit.count()) + " ms";
-    return nullptr;
+    return false;
 }
 
 void FtpServerFixture::SetUp() {

@@ -32,6 +32,11 @@ public:
                                                bool& unavailable);
     ~PyFtpdServer();
 
+    // Ends the server as a crash would: its connections drop. Start again resumes it on the same
+    // port and folder, as a server that comes back; false (with `whyNot`) if it does not.
+    void Stop();
+    bool StartAgain(std::string& whyNot);
+
     std::uint16_t Port() const { return m_port; }
     // The folder the user sees as "/".
     const std::filesystem::path& Root() const { return m_root.Path(); }
@@ -39,10 +44,11 @@ public:
 
 private:
     PyFtpdServer(const Options& options, const std::filesystem::path& rootBase);
+    bool Launch(std::string& whyNot, bool& unavailable);
 
     Options m_options;
     TempDir m_root;
-    TempDir m_state;  // holds the status file; the server ends once it is gone
+    std::optional<TempDir> m_state;  // holds the status file; the server ends once it is gone
     std::optional<ChildProcess> m_process;
     std::uint16_t m_port = 0;
 };
