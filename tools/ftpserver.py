@@ -127,10 +127,11 @@ def main():
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
 
     # A server started again may find its port still held for a moment by the one it replaces.
+    address = ("127.0.0.1", int(option("port") or 0))
     deadline = time.monotonic() + 5
     while True:
         try:
-            server = FTPServer(("127.0.0.1", int(option("port") or 0)), handler)
+            server = FTPServer(address, handler)
             break
         except OSError:
             if time.monotonic() > deadline:

@@ -33,6 +33,8 @@ std::optional<std::string> StatusLine(const std::filesystem::path& file) {
     return line;
 }
 
+std::filesystem::path ScriptPath() { return SourceDir() / "tools" / "ftpserver.py"; }
+
 }  // namespace
 
 std::filesystem::path SourceDir() {
@@ -62,8 +64,7 @@ std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::s
         whyNot = "no " + kPython.string() + " on this machine";
         return nullptr;
     }
-    const std::filesystem::path script = SourceDir() / "tools" / "ftpserver.py";
-    if (SourceDir().empty() || !std::filesystem::exists(script, error)) {
+    if (SourceDir().empty() || !std::filesystem::exists(ScriptPath(), error)) {
         whyNot = "tools/ftpserver.py not found (ORVANE_SOURCE_DIR is not set?)";
         unavailable = false;
         return nullptr;
@@ -88,7 +89,7 @@ bool PyFtpdServer::StartAgain(std::string& whyNot) {
 bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     m_state.emplace(kTempBase);
     const std::filesystem::path statusFile = m_state->Path() / "status";
-    std::vector<std::wstring> arguments{LinuxPathOf(SourceDir() / "tools" / "ftpserver.py"), LinuxPathOf(Root()),
+    std::vector<std::wstring> arguments{LinuxPathOf(ScriptPath()), LinuxPathOf(Root()),
                                         Wide(m_options.user), Wide(m_options.password), LinuxPathOf(statusFile)};
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
