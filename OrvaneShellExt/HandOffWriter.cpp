@@ -8,6 +8,8 @@
 
 namespace {
 
+using Components = std::vector<std::wstring>;
+
 // The text after the last separator: the item's own name.
 std::wstring LastComponent(const std::wstring& path) {
     const std::size_t separator = path.rfind(platform::kPathSeparator);
@@ -20,12 +22,81 @@ std::wstring ParentOf(const std::wstring& path) {
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
 }
 
+Components Split(const std::wstring& path) {
+    Components parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = path.find(platform::kPathSeparator, start)) != std::wstring::npos; start = end + 1)
+        parts.push_back(path.substr(start, end - start));
+    parts.push_back(path.substr(start));
+    return parts;
+}
+
+std::wstring Join(const Components& parts, std::size_t first, std::size_t count, wchar_t separator) {
+    std::wstring text;
+    for (std::size_t i = first; i < first + count; ++i) {
+        if (i > first) text += separator;
+        text += parts[i];
+    }
+    return text;
+}
+
+// How many leading components name the place a path lives on: a share "\\server\share" takes
+// four (two empty ones, the server, the share), a drive "C:" one, as does the empty one before
+// the first "/" of a POSIX path.
+std::size_t RootLength(const Components& parts) {
+    return parts.size() >= 2 && parts[0].empty() && parts[1].empty() ? 4 : 1;
+}
+
+void AddEntries(platform::RegistryKey& key, const std::wstring& folder,
+                const std::vector<platform::FolderEntry>& entries) {
+    for (const platform::FolderEntry& entry : entries) {
+        const std::wstring full = folder + platform::kPathSeparator + entry.name;
+        if (!entry.isFolder) {
+            platform::WriteString(key, entry.name, full);
+            continue;
+        }
+        auto subkey = key.Create(entry.name);
+        if (subkey && !entry.isLink) AddFolderContents(*subkey, full);
+    }
+}
+
+// The smart selection: the one folder is the base and its contents go straight into the key.
+// False when it cannot be listed; it is then handed off as an ordinary selected folder, whose
+// own key says that it could not be read.
+bool AddSmartFolder(platform::RegistryKey& handOff, const std::wstring& folder) {
+    std::vector<platform::FolderEntry> entries;
+    try {
+        entries = platform::ListFolder(folder);
+    } catch (int) {
+        return false;
+    }
+    platform::WriteString(handOff, L"", folder);
+    AddEntries(handOff, folder, entries);
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::wstring> CommonParentFolder(const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return std::nullopt;
+    if (paths.size() == 1) return ParentOf(paths.front());
+    const Components first = Split(ParentOf(paths.front()));
+    std::size_t shared = first.size();
+    for (const std::wstring& path : paths) {
+        const Components parts = Split(ParentOf(path));
+        std::size_t same = 0;
+        while (same < shared && same < parts.size() && parts[same] == first[same]) ++same;
+        shared = same;
+    }
+    if (shared < RootLength(first)) return std::nullopt;
+    return Join(first, 0, shared, platform::kPathSeparator);
+}
 
 std::optional<platform::GuidBytes> WriteHandOffKey(const FTPDestination& destination,
                                                    const std::vector<std::wstring>& paths,
                                                    platform::Registry& registry) {
-    if (paths.empty()) return std::nullopt;
+    const std::optional<std::wstring> base = CommonParentFolder(paths);
+    if (!base) return std::nullopt;
     platform::GuidBytes guid;
     try {
         guid = platform::NewGuid();
@@ -36,27 +107,32 @@ std::optional<platform::GuidBytes> WriteHandOffKey(const FTPDestination& destina
     if (!handOff) return std::nullopt;
 
     const bool smart = paths.size() == 1 && platform::LooksLikeFolder(paths.front()) && IsSmartContextMenu(registry);
-    platform::WriteString(*handOff, L"", smart ? paths.front() : ParentOf(paths.front()));
+    if (smart && AddSmartFolder(*handOff, paths.front())) return guid;
+    platform::WriteString(*handOff, L"", *base);
+    const std::size_t baseLength = Split(*base).size();
     for (const std::wstring& path : paths) {
-        if (smart) {
-            AddFolderContents(*handOff, path);
-        } else if (platform::LooksLikeFolder(path)) {
-            if (auto folder = handOff->Create(LastComponent(path))) AddFolderContents(*folder, path);
+        // The item's folder below the base, as subkey names; none for items of the base itself.
+        const Components folder = Split(ParentOf(path));
+        const std::wstring relative = Join(folder, baseLength, folder.size() - baseLength, L'\\');
+        std::unique_ptr<platform::RegistryKey> relativeKey = relative.empty() ? nullptr : handOff->Create(relative);
+        platform::RegistryKey* parent = relative.empty() ? handOff.get() : relativeKey.get();
+        if (!parent) continue;
+        if (platform::LooksLikeFolder(path)) {
+            if (auto subkey = parent->Create(LastComponent(path))) AddFolderContents(*subkey, path);
         } else {
-            platform::WriteString(*handOff, LastComponent(path), path);
+            platform::WriteString(*parent, LastComponent(path), path);
         }
     }
     return guid;
 }
 
 void AddFolderContents(platform::RegistryKey& key, const std::wstring& folder) {
-    for (const platform::FolderEntry& entry : platform::ListFolder(folder)) {
-        const std::wstring full = folder + platform::kPathSeparator + entry.name;
-        if (!entry.isFolder) {
-            platform::WriteString(key, entry.name, full);
-            continue;
-        }
-        auto subkey = key.Create(entry.name);
-        if (subkey && !entry.isLink) AddFolderContents(*subkey, full);
+    std::vector<platform::FolderEntry> entries;
+    try {
+        entries = platform::ListFolder(folder);
+    } catch (int) {
+        platform::WriteString(key, L"", folder);
+        return;
     }
+    AddEntries(key, folder, entries);
 }

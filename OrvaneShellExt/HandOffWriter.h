@@ -9,14 +9,26 @@
 
 // Writes the selection (full local paths, at least one) into a new hand-off key of the
 // destination, folders expanded to everything below them: the base folder as the unnamed value,
-// one value per file (name = the file's name, data = its full path), one subkey per folder. With
-// "SmartContextMenu" on, a single selected folder is the base itself and its contents go
-// straight into the key. Returns the key's GUID, or nullopt when no key could be made.
+// one value per file (name = the file's name, data = its full path), one subkey per folder. The
+// base folder is the selection's common parent folder, and each item goes below the subkeys of
+// its own folder relative to it, so that same-named items of different folders (a selection
+// from search results) never replace each other; for items of one folder it is their folder.
+// With "SmartContextMenu" on, a single selected folder is the base itself and its contents go
+// straight into the key. Returns the key's GUID, or nullopt when no key could be made or the
+// items have no folder in common.
 std::optional<platform::GuidBytes> WriteHandOffKey(const FTPDestination& destination,
                                                    const std::vector<std::wstring>& paths,
                                                    platform::Registry& registry = platform::SystemRegistry());
 
+// The folder that holds every selected item, at least a drive ("C:") or a share
+// ("\\server\share"): the leading components that all the items' parent folders share. For one
+// item its parent folder (empty when the path has no separator); nullopt for items on different
+// drives or shares.
+std::optional<std::wstring> CommonParentFolder(const std::vector<std::wstring>& paths);
+
 // Adds everything below `folder` to `key`: a value per file, a subkey per folder, recursively.
 // A folder that is a junction or symbolic link gets its subkey but is not entered: it may lead
-// back to one of its parents, and the walk must end.
+// back to one of its parents, and the walk must end. A folder that cannot be listed gets its
+// full path as its key's unnamed value instead of contents, so the uploader can tell the user
+// it was left out.
 void AddFolderContents(platform::RegistryKey& key, const std::wstring& folder);

@@ -5,11 +5,10 @@
 #include <algorithm>
 
 #include "OrvaneShellExt/HandOffSelection.h"
+#include "OrvaneShellExt/HandOffWriter.h"
 #include "store/DestinationStore.h"
 
 namespace {
-
-constexpr UINT kPathCapacity = 260;
 
 // The working state of one QueryContextMenu call.
 struct MenuBuildContext {
@@ -37,8 +36,8 @@ struct StorageMedium {
 
 }  // namespace
 
-COrvaneContextMenu::COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText)
-    : m_uploadTo(std::move(uploadTo)), m_helpText(std::move(helpText)) {}
+COrvaneContextMenu::COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText, std::wstring noCommonFolder)
+    : m_uploadTo(std::move(uploadTo)), m_helpText(std::move(helpText)), m_noCommonFolder(std::move(noCommonFolder)) {}
 
 HRESULT COrvaneContextMenu::ReadSelection(IDataObject* dataObject) {
     if (!dataObject) return E_INVALIDARG;
@@ -53,9 +52,12 @@ HRESULT COrvaneContextMenu::ReadSelection(IDataObject* dataObject) {
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     m_selectedPaths.clear();
     for (UINT index = 0; index < count; ++index) {
-        wchar_t path[kPathCapacity] = {};
-        ::DragQueryFileW(drop, index, path, kPathCapacity);
-        m_selectedPaths.emplace_back(path);
+        // Each path as long as the system says it is: a fixed buffer would cut a long one.
+        const UINT length = ::DragQueryFileW(drop, index, nullptr, 0);
+        if (length == 0) continue;
+        std::wstring path(length + 1, L'\0');
+        path.resize(::DragQueryFileW(drop, index, path.data(), length + 1));
+        m_selectedPaths.push_back(std::move(path));
     }
     return result;
 }
@@ -85,10 +87,18 @@ unsigned COrvaneContextMenu::BuildMenu(HMENU menu, UINT indexMenu, UINT idCmdFir
     return static_cast<unsigned>(m_commandMap.size());
 }
 
-void COrvaneContextMenu::RunCommand(unsigned offset) const {
+void COrvaneContextMenu::RunCommand(unsigned offset, HWND owner) const {
     const auto command = m_commandMap.find(offset);
-    if (command == m_commandMap.end()) return;
-    HandOffSelection(command->second.destination, m_selectedPaths);
+    if (command == m_commandMap.end() || m_selectedPaths.empty()) return;
+    const std::int32_t number = command->second.destination;
+    if (!CommonParentFolder(m_selectedPaths)) {
+        // Items of different drives or shares (a search's results) have no folder that their
+        // remote folders could be made relative to.
+        const std::wstring caption = m_uploadTo + L" " + DestinationStore().GetDestination(number).displayName;
+        ::MessageBoxW(owner, m_noCommonFolder.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    HandOffSelection(number, m_selectedPaths);
 }
 
 void COrvaneContextMenu::CopyHelpText(unsigned offset, bool wide, void* buffer, UINT size) const {

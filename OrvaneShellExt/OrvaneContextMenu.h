@@ -22,8 +22,8 @@ using CommandMap = std::map<unsigned, MenuCommand>;
 class COrvaneContextMenu {
 public:
     // `uploadTo` is the submenu caption and the default item's prefix; `helpText` is shown for
-    // every item.
-    COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText);
+    // every item; `noCommonFolder` tells why a selection spread over drives is refused.
+    COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText, std::wstring noCommonFolder);
     virtual ~COrvaneContextMenu() = default;
 
 protected:
@@ -32,8 +32,9 @@ protected:
     // Adds the default destination's item and the "Upload to" submenu; returns the number of
     // command identifiers used.
     unsigned BuildMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast);
-    // Hands the selection to the command's destination; an unknown offset does nothing.
-    void RunCommand(unsigned offset) const;
+    // Hands the selection to the command's destination; an unknown offset does nothing. A
+    // selection without a common folder is refused with a message box owned by `owner`.
+    void RunCommand(unsigned offset, HWND owner) const;
     // Copies the command's help text into `buffer` (`size` units, terminator included), as
     // UTF-16 when `wide`, else in the ANSI code page. An unknown offset writes nothing.
     void CopyHelpText(unsigned offset, bool wide, void* buffer, UINT size) const;
@@ -43,6 +44,7 @@ protected:
 private:
     std::wstring m_uploadTo;
     std::wstring m_helpText;
+    std::wstring m_noCommonFolder;
     std::vector<std::wstring> m_selectedPaths;
     CommandMap m_commandMap;
 };

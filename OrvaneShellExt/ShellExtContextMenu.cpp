@@ -4,7 +4,8 @@
 #include "OrvaneShellExt/Resource.h"
 
 CShellExtContextMenu::CShellExtContextMenu()
-    : COrvaneContextMenu(Module().LoadText(IDS_UPLOAD_TO), Module().LoadText(IDS_UPLOAD_HELP)) {
+    : COrvaneContextMenu(Module().LoadText(IDS_UPLOAD_TO), Module().LoadText(IDS_UPLOAD_HELP),
+                         Module().LoadText(IDS_NO_COMMON_FOLDER)) {
     Module().Lock();
 }
 
@@ -57,7 +58,7 @@ STDMETHODIMP CShellExtContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, 
 STDMETHODIMP CShellExtContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     try {
         if (!invocation || HIWORD(reinterpret_cast<UINT_PTR>(invocation->lpVerb)) != 0) return S_OK;
-        RunCommand(LOWORD(reinterpret_cast<UINT_PTR>(invocation->lpVerb)));
+        RunCommand(LOWORD(reinterpret_cast<UINT_PTR>(invocation->lpVerb)), invocation->hwnd);
         return S_OK;
     } catch (...) {
         return E_FAIL;

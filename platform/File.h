@@ -30,6 +30,16 @@ File CreateForWriting(const std::wstring& path);
 // Opens an existing file for sequential reading, shared for reading only, so a file that another
 // program holds open for writing is refused. Throws int (2 missing, 32 sharing violation, ...).
 File OpenForReading(const std::wstring& path);
+// Opens `path` as OpenForReading does and closes it again: 0 when that worked, else the number
+// OpenForReading throws.
+inline int ProbeForReading(const std::wstring& path) {
+    try {
+        OpenForReading(path);
+        return 0;
+    } catch (int error) {
+        return error;
+    }
+}
 
 void WriteAll(File& file, std::span<const char> data);  // throws int
 std::size_t Read(File& file, std::span<char> into);     // 0 at the end; throws int

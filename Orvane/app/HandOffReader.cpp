@@ -1,6 +1,7 @@
 #include "Orvane/app/HandOffReader.h"
 
 #include "platform/File.h"
+#include "platform/Folder.h"
 #include "platform/RegistryValues.h"
 
 namespace {
@@ -17,12 +18,28 @@ std::uint32_t CurrentSize(const std::wstring& path) {
     }
 }
 
+// Why the folder cannot be listed, asked again now: the hand-off records only that it could
+// not. 0 when it can be listed by now, which does not bring back what the hand-off missed.
+int ListingError(const std::wstring& folder) {
+    try {
+        platform::ListFolder(folder);
+        return 0;
+    } catch (int error) {
+        return error;
+    }
+}
+
 }  // namespace
 
 void ReadHandOffKey(const std::wstring& relativeFolder, const std::wstring& keyPath, UploadJob& job,
                     platform::Registry& registry) {
     const auto key = registry.Open(platform::Hive::CurrentUser, keyPath, platform::Access::Read);
     if (!key) return;
+    // Below the top, where it names the base folder, an unnamed value marks a folder that the
+    // extension could not read.
+    if (!relativeFolder.empty())
+        if (auto unread = platform::ReadString(*key, L"", kPathCapacity); unread && !unread->empty())
+            job.leftOut.push_back({*unread, ListingError(*unread)});
     for (const std::wstring& name : key->SubkeyNames())
         ReadHandOffKey(relativeFolder.empty() ? name : relativeFolder + L"\\" + name, keyPath + L"\\" + name, job,
                        registry);

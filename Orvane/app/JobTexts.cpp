@@ -9,6 +9,11 @@
 #include "Orvane/resources/ResourceIds.h"
 #include "platform/Strings.h"
 
+namespace {
+// A message box taller than the screen hides its OK button.
+constexpr std::size_t kLeftOutLinesShown = 20;
+}  // namespace
+
 std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> arguments) {
     std::wstring text;
     auto next = arguments.begin();
@@ -66,7 +71,28 @@ std::wstring ErrorInfoText(const CTaskResult& result, const UploadJob& job) {
     text += L"\r\n";
     if (job.doneBytes > 0) {
         const double share = job.totalBytes > 0 ? static_cast<double>(job.doneBytes) / job.totalBytes * 100.0 : 0.0;
-        return text + FillText(platform::LoadText(IDS_AFTER_SHARE), {std::to_wstring(static_cast<int>(share))});
+        text += FillText(platform::LoadText(IDS_AFTER_SHARE), {std::to_wstring(static_cast<int>(share))});
+    } else {
+        text += platform::LoadText(result.errorCode != 0 ? IDS_BEFORE_START_SETTINGS : IDS_BEFORE_START_EITHER);
     }
-    return text + platform::LoadText(result.errorCode != 0 ? IDS_BEFORE_START_SETTINGS : IDS_BEFORE_START_EITHER);
+    if (!job.leftOut.empty())
+        text += L"\r\n\r\n" + platform::LoadText(IDS_LEFT_OUT_WITH_ERROR) + LeftOutLines(job.leftOut);
+    return text;
+}
+
+std::wstring LeftOutLines(const std::vector<LeftOutItem>& items) {
+    std::wstring lines;
+    const std::size_t shown = std::min(items.size(), kLeftOutLinesShown);
+    for (std::size_t i = 0; i < shown; ++i) {
+        lines += L"\r\n" + items[i].localPath;
+        if (items[i].errorCode != 0)
+            lines += L" (" + FormatErrorTitle(static_cast<std::uint32_t>(items[i].errorCode)) + L")";
+    }
+    if (items.size() > shown)
+        lines += L"\r\n" + FillText(platform::LoadText(IDS_LEFT_OUT_MORE), {std::to_wstring(items.size() - shown)});
+    return lines;
+}
+
+std::wstring LeftOutReportText(const UploadJob& job) {
+    return FillText(platform::LoadText(IDS_LEFT_OUT_REPORT), {job.destinationName}) + LeftOutLines(job.leftOut);
 }

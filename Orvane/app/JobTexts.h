@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "Orvane/app/UploadJob.h"
 
@@ -26,5 +27,13 @@ int ProgressPercent(const UploadJob& job);
 class CTaskResult;
 
 // What the error information dialog says: the interruption, the error (its code's texts, or a
-// refusing reply's text), and how far the job had got.
+// refusing reply's text), how far the job had got, and the items left out so far.
 std::wstring ErrorInfoText(const CTaskResult& result, const UploadJob& job);
+
+// The left-out items, each on a line of its own ("\r\n" before it): the local path and, when
+// known, the error's title in brackets; the first 20, then "and N more".
+std::wstring LeftOutLines(const std::vector<LeftOutItem>& items);
+
+// The report after a job that succeeded without its left-out items: what was left out of the
+// upload to which destination.
+std::wstring LeftOutReportText(const UploadJob& job);

@@ -217,6 +217,12 @@ std::optional<LRESULT> CMainDlg::OnUploadMessage(UINT message, WPARAM wParam, LP
         if (result && key) m_controller.OnUploadFinished(*result, *key);
         return 0;
     }
+    case WM_UPLOAD_FILE_SKIPPED: {
+        const auto path = platform::AdoptPosted<std::wstring>(w);
+        const auto skip = platform::AdoptPosted<UploadSkip>(l);
+        if (path && skip) m_controller.OnFileSkipped(*path, skip->jobKey, skip->errorCode);
+        return 0;
+    }
     case WM_TIMER:
         if (w == kRedrawTimer) {
             ::KillTimer(Handle(), kRedrawTimer);
@@ -335,6 +341,10 @@ std::optional<int> CMainDlg::ShowErrorDialog(const CTaskResult& result, const Up
     const INT_PTR answer = dialog.DoModal(ActiveOwner());
     if (answer <= 0) return std::nullopt;
     return static_cast<int>(answer);
+}
+
+void CMainDlg::ShowLeftOutReport(const std::wstring& text) {
+    ::MessageBoxW(Handle(), text.c_str(), platform::LoadText(IDS_UPLOAD_CAPTION).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 std::uint32_t CMainDlg::NowTick() {

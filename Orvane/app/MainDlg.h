@@ -67,6 +67,7 @@ private:
     void ShowErrorBalloon(const std::wstring& title, const std::wstring& text) override;
     bool AskToStop(const std::wstring& question) override;
     std::optional<int> ShowErrorDialog(const CTaskResult& result, const UploadJob& job) override;
+    void ShowLeftOutReport(const std::wstring& text) override;
     std::uint32_t NowTick() override;
 
     std::optional<std::wstring> m_argument;

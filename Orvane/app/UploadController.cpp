@@ -124,8 +124,14 @@ void UploadController::OnFileDone(const std::wstring& localPath, const std::wstr
     if (key == m_currentKey) m_partialBytes.erase(localPath);
 }
 
+void UploadController::OnFileSkipped(const std::wstring& localPath, const std::wstring& key, int errorCode) {
+    UploadJob* job = Find(key);
+    if (job) job->LeaveOut(localPath, errorCode);
+}
+
 void UploadController::OnUploadFinished(const CTaskResult& result, const std::wstring& key) {
     m_lastResult = result;
+    std::optional<std::wstring> report;
     if (!result.Succeeded()) {
         m_errorState = true;
         m_host.ShowResourceIcon(kFailedIcon);
@@ -142,17 +148,29 @@ void UploadController::OnUploadFinished(const CTaskResult& result, const std::ws
     } else {
         m_showBalloon = true;
         if (const UploadJob* job = Find(key)) {
+            if (!job->leftOut.empty()) report = LeftOutReportText(*job);
             DeleteHandOffKey(*job);
             m_jobs.erase(key);
             m_confirmedFolders.erase(key);
             m_partialBytes.clear();
         }
     }
-    if (m_jobs.empty()) {
-        m_host.CloseAndQuit();
-        return;
-    }
-    if (!m_errorState) Start(m_jobs.begin()->second);
+    if (!m_jobs.empty() && !m_errorState) Start(m_jobs.begin()->second);
+    // The queue goes on first: the report waits for the user, the next job need not.
+    if (report) ShowLeftOutReport(*report);
+    EndIfNoJobLeft();
+}
+
+void UploadController::ShowLeftOutReport(const std::wstring& text) {
+    ++m_openReports;
+    m_host.ShowLeftOutReport(text);
+    --m_openReports;
+}
+
+// While a report is open, a hand-off may have brought a new job, or the last job may have
+// ended: only the outermost report's end may end the program, and only with no job left.
+void UploadController::EndIfNoJobLeft() {
+    if (m_jobs.empty() && m_openReports == 0) m_host.CloseAndQuit();
 }
 
 void UploadController::DeleteHandOffKey(const UploadJob& job) {

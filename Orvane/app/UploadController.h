@@ -32,6 +32,9 @@ public:
     virtual bool AskToStop(const std::wstring& question) = 0;
     // The error information dialog: 4 Retry, 3 Stop, nullopt when it could not be shown.
     virtual std::optional<int> ShowErrorDialog(const CTaskResult& result, const UploadJob& job) = 0;
+    // The warning that a finished job left items out. Modal: other messages (a hand-off, a job's
+    // end) are handled before it returns.
+    virtual void ShowLeftOutReport(const std::wstring& text) = 0;
     virtual std::uint32_t NowTick() = 0;
 };
 
@@ -41,7 +44,8 @@ inline constexpr int kFailedIcon = 209;
 
 // The uploader's jobs: every hand-off becomes a job; one runs at a time, in the order of their
 // keys; a failure is retried after min(n x 20 s, 600 s), n counting every retry of the program's
-// life; the program ends after the last job succeeded. Each job keeps the remote folder that was
+// life; the program ends after the last job succeeded. Items that could not be read are left out
+// of a job, and the user is told which once it has succeeded. Each job keeps the remote folder that was
 // confirmed for it, so a waiting job and every restart upload to the same folder.
 class UploadController {
 public:
@@ -52,6 +56,8 @@ public:
     void OnUploadStarted(const std::wstring& key);
     void OnProgress(const std::wstring& localPath, std::int64_t bytes);
     void OnFileDone(const std::wstring& localPath, const std::wstring& key);
+    // The upload task could not open the file when its turn came and went on without it.
+    void OnFileSkipped(const std::wstring& localPath, const std::wstring& key, int errorCode);
     void OnUploadFinished(const CTaskResult& result, const std::wstring& key);
     void OnRetryTimer();
     // The tooltip held back by the twice-a-second rule is drawn now.
@@ -73,6 +79,8 @@ private:
     void ShowProgressTooltip(const UploadJob& job, std::uint32_t now);
     void DeleteHandOffKey(const UploadJob& job);
     std::uint32_t RetryDelay() const;
+    void ShowLeftOutReport(const std::wstring& text);
+    void EndIfNoJobLeft();
     UploadJob* Find(const std::wstring& key);
 
     UploadControllerHost& m_host;
@@ -94,4 +102,5 @@ private:
     std::wstring m_shownTooltip;
     std::uint32_t m_tooltipTick = 0;  // when the progress tooltip was last set; 0 for not yet
     bool m_redrawPending = false;
+    int m_openReports = 0;  // left-out reports on screen; the program ends only after them
 };

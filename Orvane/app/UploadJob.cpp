@@ -10,3 +10,12 @@ bool UploadJob::AddFile(UploadFileEntry entry) {
     totalBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(totalBytes) + size);
     return true;
 }
+
+bool UploadJob::LeaveOut(const std::wstring& localPath, int errorCode) {
+    const auto found = files.find(localPath);
+    if (found == files.end()) return false;
+    totalBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(totalBytes) - found->second.size);
+    files.erase(found);
+    leftOut.push_back({localPath, errorCode});
+    return true;
+}

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/win32/LongPath.h"
 #include "platform/win32/Unique.h"
 
 namespace platform {
@@ -19,7 +20,7 @@ HANDLE Handle(const File& file) { return reinterpret_cast<HANDLE>(file.Native())
 
 File Open(const std::wstring& path, DWORD access, DWORD disposition, DWORD flags) {
     win32::UniqueFile handle(
-        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
+        ::CreateFileW(win32::LongPath(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
     if (!handle) ThrowLastError();
     return File(reinterpret_cast<std::intptr_t>(handle.Release()));
 }

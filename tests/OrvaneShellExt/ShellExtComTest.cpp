@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 
@@ -15,6 +16,7 @@
 #include "store/DestinationStore.h"
 #include "tests/OrvaneShellExt/ShellExtTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win32/DialogDriver.h"
 #include "tools/menuhost/ShellSelection.h"
 
 namespace {
@@ -56,7 +58,7 @@ protected:
 
     // The class factory, from the DLL loaded directly.
     void Factory(Com<IClassFactory>& factory) {
-        m_library = ::LoadLibraryW(WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
+        if (!m_library) m_library = ::LoadLibraryW(WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
         ASSERT_NE(m_library, nullptr);
         m_getClassObject = reinterpret_cast<decltype(&DllGetClassObject)>(
             reinterpret_cast<void*>(::GetProcAddress(m_library, "DllGetClassObject")));
@@ -68,14 +70,29 @@ protected:
 
     // A context menu initialised with `names` of the test folder.
     void ContextMenu(const std::vector<std::wstring>& names, Com<IContextMenu>& menu) {
+        Com<IDataObject> data;
+        ShellDataObject(folder.Path(), names, data);
+        ContextMenu(data.Get(), menu);
+    }
+    void ContextMenu(IDataObject* data, Com<IContextMenu>& menu) {
         Com<IClassFactory> factory;
         Factory(factory);
         Com<IShellExtInit> init;
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, init.Put()), S_OK);
-        Com<IDataObject> data;
-        ShellDataObject(folder.Path(), names, data);
-        ASSERT_EQ(init->Initialize(nullptr, data.Get(), nullptr), S_OK);
+        ASSERT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
         ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.Put()), S_OK);
+    }
+
+    // Builds the menu and picks command `offset`, as the file manager does, from `owner`.
+    static void Pick(IContextMenu& menu, unsigned offset, HWND owner = nullptr) {
+        HMENU popup = ::CreatePopupMenu();
+        menu.QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL);
+        ::DestroyMenu(popup);
+        CMINVOKECOMMANDINFO invocation{};
+        invocation.cbSize = sizeof invocation;
+        invocation.hwnd = owner;
+        invocation.lpVerb = MAKEINTRESOURCEA(offset);
+        EXPECT_EQ(menu.InvokeCommand(&invocation), S_OK);
     }
 
     // Destinations 1 "Work" and 2 "Home", 2 the default.
@@ -225,6 +242,56 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestination) {
     EXPECT_EQ(menu->InvokeCommand(&invocation), S_OK);
     ASSERT_EQ(home.size(), 1u);
     EXPECT_EQ(home[0].number, 2u);
+}
+
+// What the shell's folder objects do not make: a path past 260 characters, which arrives whole,
+// and items of two drives, which have no folder in common and are refused with a message owned
+// by the window the command came from.
+TEST_F(Extension, LongPathArrivesWholeAndItemsOfTwoDrivesAreRefused) {
+    TwoDestinations();
+    fs::path deep = folder.Path();
+    for (char c = 'p'; c < 'u'; ++c) deep /= std::string(60, c);
+    fs::create_directories(deep);
+    std::ofstream(deep / "file.bin") << "x";
+    const std::wstring deepFile = (deep / "file.bin").wstring();
+    ASSERT_GT(deepFile.size(), 300u);
+    std::vector<ReceivedHandOff> work;
+    CExtensionTargetWindow workWindow(
+        [&](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+            if (message != WM_COPYDATA) return std::nullopt;
+            work.push_back(ReadCopyData(wParam, lParam));
+            return TRUE;
+        },
+        L"1");
+
+    HDropSelection deepSelection({deepFile});
+    Com<IContextMenu> menu;
+    ContextMenu(&deepSelection, menu);
+    Pick(*menu.Get(), 1);  // "Work" in the submenu
+    ASSERT_EQ(work.size(), 1u);
+    EXPECT_EQ(HandOffKeyLines(1, work[0].guid),
+              (std::vector<std::wstring>{L"@=" + deep.wstring(), L"file.bin=" + deepFile}));
+
+    const std::wstring here = folder.Wide();
+    const std::wstring otherDrive = (::towupper(here[0]) == L'Z' ? L"C" : L"Z") + std::wstring(L":\\elsewhere\\a.txt");
+    HDropSelection spread({here + L"\\a.txt", otherDrive});
+    ContextMenu(&spread, menu);
+    std::wstring text;
+    HWND owner = nullptr;
+    {
+        testsupport::Helper user([&] {
+            HWND box = testsupport::WaitForWindow(L"Upload to Work");
+            if (!box) return;
+            text = testsupport::ItemText(box, 0xFFFF);
+            owner = ::GetWindow(box, GW_OWNER);
+            testsupport::PostClick(box, IDOK);
+        });
+        Pick(*menu.Get(), 1, workWindow.Handle());  // its message box's loop runs until the click
+    }
+    EXPECT_EQ(owner, workWindow.Handle());
+    EXPECT_EQ(text, L"The selected items are on different drives or network shares, so they have no common "
+                    L"folder to upload them from. Upload the items of each drive or share separately.");
+    EXPECT_EQ(work.size(), 1u);  // nothing handed off
 }
 
 // regsvr32 as a user would run it, then the file manager's way in: CoCreateInstance by CLSID.

@@ -1,5 +1,7 @@
 #include "tests/OrvaneShellExt/ShellExtTestSupport.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
 #include <thread>
@@ -51,6 +53,40 @@ void RunWhilePumping(const std::function<void()>& work) {
     }
     worker.join();
     ::CloseHandle(done);
+}
+
+STDMETHODIMP HDropSelection::QueryInterface(REFIID iid, void** result) {
+    if (!result) return E_POINTER;
+    if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IDataObject)) {
+        *result = nullptr;
+        return E_NOINTERFACE;
+    }
+    *result = static_cast<IDataObject*>(this);
+    return S_OK;
+}
+
+STDMETHODIMP HDropSelection::QueryGetData(FORMATETC* format) {
+    return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+}
+
+STDMETHODIMP HDropSelection::GetData(FORMATETC* format, STGMEDIUM* medium) {
+    if (!medium || QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    // DROPFILES, then each path with its terminator, then one more terminator.
+    std::wstring list;
+    for (const std::wstring& path : m_paths) list += path + L'\0';
+    list += L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+    if (!memory) return E_OUTOFMEMORY;
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    ::GlobalUnlock(memory);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = nullptr;  // the receiver's ReleaseStgMedium frees it
+    return S_OK;
 }
 
 ReceivedHandOff ReadCopyData(WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <objidl.h>
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +35,30 @@ struct ReceivedHandOff {
 
 // Copies a received WM_COPYDATA out of its message.
 ReceivedHandOff ReadCopyData(WPARAM wParam, LPARAM lParam);
+
+// A selection as CF_HDROP holding exactly `paths`, as a file manager hands one over for search
+// results: for what the shell's own folder objects will not make under Wine (items of different
+// drives, paths past 260 characters). Lives on the test's stack; it counts no references.
+class HDropSelection final : public IDataObject {
+public:
+    explicit HDropSelection(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override;
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::vector<std::wstring> m_paths;
+};
 
 // A list of the paths below one key, for comparisons: "relative\name=data" per value (the
 // unnamed value as "@"), "relative\" per subkey; sorted.

@@ -1,19 +1,26 @@
 // Both halves of the hand-off over one registry and real local folders: what the shell
-// extension writes for a selection, and the job the uploader reads back from it.
+// extension writes for a selection, the job the uploader reads back from it, and what of it
+// reaches the server.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "Orvane/app/HandOffReader.h"
+#include "Orvane/engine/tasks/FTPEngine.h"
 #include "OrvaneShellExt/HandOffWriter.h"
+#include "platform/ErrorCodes.h"
+#include "platform/File.h"
 #include "platform/Folder.h"
 #include "platform/RegistryValues.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "store/DestinationStore.h"
 #include "store/HandOffKey.h"
+#include "tests/engine/tasks/TaskTestSupport.h"
+#include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -35,9 +42,10 @@ void Dump(const platform::RegistryKey& key, const std::wstring& prefix, std::set
     }
 }
 
-class HandOff : public testing::Test {
+// What both halves work on: a local folder, the registry, destination 3.
+class HandOffWorld {
 protected:
-    HandOff() {
+    HandOffWorld() {
         destination.number = 3;
         destination.basePath = kDestinationsPath;
         destination.keyName = L"3";
@@ -66,13 +74,15 @@ protected:
         return lines;
     }
 
-    // The job read back: relative folder + "|" + name + "|" + size, per local path.
+    // The job read back: relative folder + "|" + name + "|" + size, per local path. Its
+    // left-out items land in `leftOut`.
     std::map<std::wstring, std::wstring> JobOf(const std::wstring& keyPath) {
         UploadJob job;
         ReadHandOffKey(L"", keyPath, job, registry);
         std::map<std::wstring, std::wstring> entries;
         for (const auto& [path, entry] : job.files)
             entries[path] = entry.relativeFolder + L"|" + entry.name + L"|" + std::to_wstring(entry.size);
+        leftOut = job.leftOut;
         return entries;
     }
 
@@ -84,7 +94,10 @@ protected:
     testsupport::TempDir m_folder;
     platform::MemoryRegistry registry;
     FTPDestination destination;
+    std::vector<LeftOutItem> leftOut;
 };
+
+class HandOff : public testing::Test, protected HandOffWorld {};
 
 TEST_F(HandOff, OneFileGivesItsFolderAsBaseAndOneValue) {
     WriteFile(m_folder.Path() / "a.txt", 5);
@@ -118,12 +131,76 @@ TEST_F(HandOff, SelectedFolderBecomesASubkeyUnlessTheSmartMenuIsOn) {
     EXPECT_TRUE(both.count(L"=" + m_folder.Wide()));
 }
 
-TEST_F(HandOff, EmptyAndUnreadablePathsAddFoldersWithoutFiles) {
+// A folder nobody can list (here one that vanished before the walk) is not an empty one: its
+// key names it, and the job lists it as left out.
+TEST_F(HandOff, EmptyFolderAddsNothingAndOneThatCannotBeListedIsLeftOut) {
     fs::create_directories(m_folder.Path() / "empty");
     std::wstring keyPath;
     EXPECT_EQ(HandOffContents({Local("empty"), Local("gone")}, keyPath),
-              (std::set<std::wstring>{L"=" + m_folder.Wide(), L"empty/", L"gone/"}));
+              (std::set<std::wstring>{L"=" + m_folder.Wide(), L"empty/", L"gone/", L"gone/=" + Local("gone")}));
     EXPECT_TRUE(JobOf(keyPath).empty());
+    EXPECT_EQ(leftOut, (std::vector<LeftOutItem>{{Local("gone"), platform::kErrorPathNotFound}}));
+
+    // Alone with the smart menu on, it is handed off as a selected folder, so that it is named.
+    SetSmart(true);
+    EXPECT_EQ(HandOffContents({Local("gone")}, keyPath),
+              (std::set<std::wstring>{L"=" + m_folder.Wide(), L"gone/", L"gone/=" + Local("gone")}));
+    EXPECT_TRUE(JobOf(keyPath).empty());
+    EXPECT_EQ(leftOut.size(), 1u);
+}
+
+// A selection from search results: same names in different folders. Each item keeps its own
+// folder below the selection's common parent, so none replaces another.
+TEST_F(HandOff, SameNamesFromDifferentFoldersKeepTheirOwnFolders) {
+    WriteFile(m_folder.Path() / "a" / "f.txt", 1);
+    WriteFile(m_folder.Path() / "b" / "sub" / "f.txt", 2);
+    WriteFile(m_folder.Path() / "x" / "site" / "index.html", 3);
+    WriteFile(m_folder.Path() / "y" / "site" / "index.html", 4);
+    std::wstring keyPath;
+    EXPECT_EQ(HandOffContents({Local("a/f.txt"), Local("b/sub/f.txt"), Local("x/site"), Local("y/site")}, keyPath),
+              (std::set<std::wstring>{L"=" + m_folder.Wide(), L"a/", L"a/f.txt=" + Local("a/f.txt"), L"b/", L"b/sub/",
+                                      L"b/sub/f.txt=" + Local("b/sub/f.txt"), L"x/", L"x/site/",
+                                      L"x/site/index.html=" + Local("x/site/index.html"), L"y/", L"y/site/",
+                                      L"y/site/index.html=" + Local("y/site/index.html")}));
+    EXPECT_EQ(JobOf(keyPath), (std::map<std::wstring, std::wstring>{
+                                  {Local("a/f.txt"), L"a|f.txt|1"},
+                                  {Local("b/sub/f.txt"), L"b\\sub|f.txt|2"},
+                                  {Local("x/site/index.html"), L"x\\site|index.html|3"},
+                                  {Local("y/site/index.html"), L"y\\site|index.html|4"}}));
+}
+
+TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShare) {
+    struct Case {
+        std::vector<std::wstring> paths;
+        std::optional<std::wstring> common;
+    };
+#ifdef _WIN32
+    const Case cases[] = {
+        {{L"C:\\data\\a.txt"}, L"C:\\data"},
+        {{L"C:\\data\\x\\f.txt", L"C:\\data\\y\\z\\f.txt"}, L"C:\\data"},
+        {{L"C:\\a.txt", L"C:\\data\\b.txt"}, L"C:"},
+        {{L"C:\\data\\a.txt", L"D:\\data\\a.txt"}, std::nullopt},
+        {{L"\\\\srv\\share\\x\\a.txt", L"\\\\srv\\share\\y\\a.txt"}, L"\\\\srv\\share"},
+        {{L"\\\\srv\\one\\a.txt", L"\\\\srv\\two\\a.txt"}, std::nullopt},
+        {{L"\\\\srv\\share\\a.txt", L"C:\\share\\a.txt"}, std::nullopt},
+    };
+#else
+    const Case cases[] = {
+        {{L"/data/a.txt"}, L"/data"},
+        {{L"/data/x/f.txt", L"/data/y/z/f.txt"}, L"/data"},
+        {{L"/a.txt", L"/data/b.txt"}, L""},
+    };
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.paths));
+        EXPECT_EQ(CommonParentFolder(c.paths), c.common);
+        // No common folder: no key at all.
+        if (!c.common) {
+            EXPECT_FALSE(WriteHandOffKey(destination, c.paths, registry));
+            EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read),
+                      nullptr);
+        }
+    }
 }
 
 TEST_F(HandOff, NamesOutsideAsciiSurviveTheWalk) {
@@ -172,6 +249,60 @@ TEST_F(HandOff, LinkToAParentFolderIsNotEntered) {
     EXPECT_EQ(JobOf(keyPath).size(), 2u);
 }
 #endif
+
+// Every file below `folder` by its path relative to it ("/" between components), with its
+// content. Walked with the platform's own calls: the C++ library under mingw cannot list
+// folders past 260 characters.
+void ReadTree(const std::wstring& folder, const std::wstring& relative, std::map<std::wstring, std::string>& tree) {
+    for (const platform::FolderEntry& entry : platform::ListFolder(folder)) {
+        const std::wstring path = folder + platform::kPathSeparator + entry.name;
+        const std::wstring name = relative.empty() ? entry.name : relative + L"/" + entry.name;
+        if (entry.isFolder) {
+            ReadTree(path, name, tree);
+            continue;
+        }
+        platform::File file = platform::OpenForReading(path);
+        std::string& content = tree[name];
+        char chunk[8192];
+        for (std::size_t n; (n = platform::Read(file, chunk)) != 0;) content.append(chunk, n);
+    }
+}
+
+std::map<std::wstring, std::string> TreeBelow(const fs::path& folder) {
+    std::map<std::wstring, std::string> tree;
+    ReadTree(folder.wstring(), L"", tree);
+    return tree;
+}
+
+// From the selection to the server: the hand-off written and read back, and the job uploaded.
+class HandOffUpload : public testsupport::FtpServerFixture, protected HandOffWorld {};
+
+TEST_F(HandOffUpload, SameNamedAndDeepFilesEachArriveInTheirOwnFolder) {
+    WriteFile(m_folder.Path() / "a" / "f.txt", 1);
+    WriteFile(m_folder.Path() / "b" / "sub" / "f.txt", 2);
+    fs::path deep = "deep";
+    for (char c = 'p'; c < 'u'; ++c) deep /= std::string(60, c);
+    WriteFile(m_folder.Path() / deep / "file.bin", 9000);
+    const std::wstring deepFile = Local(deep / "file.bin");
+    ASSERT_GT(deepFile.size(), 300u);  // past the 260 characters a plain Windows path may have
+
+    std::wstring keyPath;
+    HandOffContents({Local("a/f.txt"), Local("b/sub/f.txt"), Local("deep")}, keyPath);
+    UploadJob job;
+    job.key = L"{00000000-0000-0000-0000-000000000003}";
+    ReadHandOffKey(L"", keyPath, job, registry);
+    ASSERT_EQ(job.files.count(deepFile), 1u);
+    EXPECT_EQ(job.files.at(deepFile).size, 9000u);
+
+    TaskInbox inbox;
+    CFTPEngine engine(uploadtest::kTimeouts);
+    engine.Upload(uploadtest::DestinationOn(Server()), job.key, job, inbox.Ref());
+    ASSERT_TRUE(inbox.WaitForResults(1));
+    EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->errorCode << " " << inbox.results[0]->reply.code;
+    const auto local = TreeBelow(m_folder.Path());
+    EXPECT_EQ(local.size(), 3u);
+    EXPECT_EQ(TreeBelow(Root()), local);
+}
 
 TEST(HandOffKeyName, ThirdGroupIsLowerCaseAndTheRestUpperCase) {
     const platform::GuidBytes guid{0xC3, 0xB7, 0x61, 0x8E, 0xAB, 0xCD, 0xEF, 0xAB,

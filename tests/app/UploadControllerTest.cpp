@@ -2,11 +2,14 @@
 // delays, the stop question, and the folder each job was confirmed for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "Orvane/app/JobTexts.h"
 #include "Orvane/app/UploadController.h"
+#include "platform/ErrorCodes.h"
 #include "platform/Folder.h"
 #include "platform/RegistryValues.h"
 #include "platform/memory/MemoryRegistry.h"
@@ -51,6 +54,11 @@ public:
         return answerYes;
     }
     std::optional<int> ShowErrorDialog(const CTaskResult&, const UploadJob&) override { return dialogAnswer; }
+    void ShowLeftOutReport(const std::wstring& text) override {
+        reports.push_back(text);
+        quitsWhenReported = quits;
+        if (duringReport) duringReport();  // what its modal loop lets through
+    }
     std::uint32_t NowTick() override { return now; }
 
     std::optional<std::wstring> confirmedFolder = L"/chosen";
@@ -63,6 +71,9 @@ public:
     bool answerYes = false;
     std::optional<int> dialogAnswer;
     std::uint32_t now = 1000;
+    std::vector<std::wstring> reports;
+    int quitsWhenReported = -1;
+    std::function<void()> duringReport;
 };
 
 const CTaskResult kSuccess(0, FTPReply{226, L"ok"}, {});
@@ -260,6 +271,48 @@ TEST_F(Controller, ErrorDialogRetriesAtOnceAndQuietsTheBalloonUntilASuccess) {
     EXPECT_EQ(host.quits, 1);
 }
 
+// A file the task could not read leaves the job: the job succeeds without it, its bytes are no
+// longer expected, and the user is told once, after the queue has gone on. The program ends
+// only after the report, and only when no job came meanwhile.
+TEST_F(Controller, SkippedFileIsLeftOutAndReportedOnceTheJobHasSucceeded) {
+    const std::wstring kThird = L"{00000003-0000-0000-0000-000000000000}";
+    HandOff(kFirst, {{"a.bin", 100}, {"b.bin", 50}});
+    HandOff(kSecond, {{"c.bin", 10}});
+    controller.OnUploadStarted(kFirst);
+    controller.OnFileSkipped(PathOf("b.bin"), kFirst, platform::kErrorFileNotFound);
+    const UploadJob& job = controller.Jobs().at(kFirst);
+    EXPECT_EQ(job.files.count(PathOf("b.bin")), 0u);  // no retry sends it
+    EXPECT_EQ(job.leftOut, (std::vector<LeftOutItem>{{PathOf("b.bin"), platform::kErrorFileNotFound}}));
+    EXPECT_EQ(job.totalBytes, 100);
+    controller.OnProgress(PathOf("a.bin"), 100);
+    EXPECT_NE(host.tooltip.find(L"Total progress: 100 of 100"), std::wstring::npos) << host.tooltip;
+    controller.OnFileDone(PathOf("a.bin"), kFirst);
+
+    std::size_t startedWhenReported = 0;
+    host.duringReport = [&] {
+        startedWhenReported = host.started.size();
+        // Meanwhile the waiting job ends, the last one, and a new hand-off comes.
+        controller.OnUploadStarted(kSecond);
+        controller.OnUploadFinished(kSuccess, kSecond);
+        HandOff(kThird, {{"d.bin", 1}});
+    };
+    controller.OnUploadFinished(kSuccess, kFirst);
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0], L"Upload to Home is complete, but these items could not be read and were left out:\r\n" +
+                                   PathOf("b.bin") + L" (0x00000002 File not found)");
+    EXPECT_EQ(startedWhenReported, 2u);  // the second job did not wait for the user
+    EXPECT_EQ(host.quitsWhenReported, 0);
+    EXPECT_FALSE(KeyExists(kFirst));
+    EXPECT_EQ(host.quits, 0);  // the third job is under way
+    EXPECT_EQ(host.started.back().key, kThird);
+
+    host.duringReport = nullptr;
+    controller.OnUploadStarted(kThird);
+    controller.OnUploadFinished(kSuccess, kThird);
+    EXPECT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.quits, 1);
+}
+
 TEST_F(Controller, CancelledFolderConfirmationEndsTheProgramWithoutAJob) {
     host.confirmedFolder.reset();
     HandOff(kFirst, {{"a.bin", 1}});
@@ -294,6 +347,18 @@ TEST(JobTexts, ByteSizesEstimatesAndPercentages) {
     EXPECT_EQ(ProgressPercent(job), 0);
 
     EXPECT_EQ(FillText(L"%s got %d%% of %s", {L"a", L"5", L"b"}), L"a got 5% of b");
+
+    // Left-out items: a path, the error's title when known; twenty lines, then the rest counted.
+    std::vector<LeftOutItem> items{{L"C:\\locked", platform::kErrorAccessDenied}, {L"C:\\unknown", 0}};
+    EXPECT_EQ(LeftOutLines(items), L"\r\nC:\\locked (0x00000005 Access denied)\r\nC:\\unknown");
+    for (int i = 0; i < 20; ++i) items.push_back({L"C:\\f" + std::to_wstring(i), 0});
+    const std::wstring lines = LeftOutLines(items);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L'\n'), 21);
+    EXPECT_EQ(lines.substr(lines.rfind(L"\r\n")), L"\r\nand 2 more");
+    job.leftOut = {{L"C:\\locked", platform::kErrorAccessDenied}};  // a job that fails later still tells them
+    const std::wstring info = ErrorInfoText(CTaskResult(10054, FTPReply{}, {}), job);
+    EXPECT_EQ(info.substr(info.find(L"\r\n\r\nThese")),
+              L"\r\n\r\nThese items could not be read and are left out:\r\nC:\\locked (0x00000005 Access denied)");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ std::unique_ptr<std::wstring> AdoptText(std::uintptr_t parameter) {
 
 void DiscardPendingTaskMessages(HWND window) {
     MSG message;
-    while (::PeekMessageW(&message, window, WM_UPLOAD_STARTED, WM_UPLOAD_FINISHED, PM_REMOVE)) {
+    while (::PeekMessageW(&message, window, WM_UPLOAD_STARTED, WM_UPLOAD_FILE_SKIPPED, PM_REMOVE)) {
         const auto w = static_cast<std::uintptr_t>(message.wParam);
         const auto l = static_cast<std::uintptr_t>(message.lParam);
         switch (message.message) {
@@ -27,6 +27,7 @@ void DiscardPendingTaskMessages(HWND window) {
         case WM_UPLOAD_STATUS:
         case WM_UPLOAD_FILE_DONE: AdoptText(w), AdoptText(l); break;
         case WM_UPLOAD_FINISHED: platform::AdoptPosted<CTaskResult>(w), AdoptText(l); break;
+        case WM_UPLOAD_FILE_SKIPPED: AdoptText(w), platform::AdoptPosted<UploadSkip>(l); break;
         default: break;
         }
     }

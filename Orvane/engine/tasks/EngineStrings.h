@@ -36,5 +36,10 @@ inline constexpr unsigned kFileNotFoundTitle = 12319;
 inline constexpr unsigned kFileNotFoundDescription = 12320;
 inline constexpr unsigned kFileInUseTitle = 12321;
 inline constexpr unsigned kFileInUseDescription = 12322;
+inline constexpr unsigned kFileLeftOut = 12323;  // the transcript's note before a left-out file
+inline constexpr unsigned kAccessDeniedTitle = 12324;
+inline constexpr unsigned kAccessDeniedDescription = 12325;
+inline constexpr unsigned kPathNotFoundTitle = 12326;
+inline constexpr unsigned kPathNotFoundDescription = 12327;
 
 }  // namespace EngineStrings

@@ -32,6 +32,9 @@ constexpr ErrorTexts kErrorTexts[] = {
     {platform::kErrorNoUnicodeTranslation, kNameNotRepresentableTitle, kNameNotRepresentableDescription},
     {platform::kErrorFileNotFound, kFileNotFoundTitle, kFileNotFoundDescription},
     {platform::kErrorSharingViolation, kFileInUseTitle, kFileInUseDescription},
+    // Why a local file or folder was left out of an upload.
+    {platform::kErrorAccessDenied, kAccessDeniedTitle, kAccessDeniedDescription},
+    {platform::kErrorPathNotFound, kPathNotFoundTitle, kPathNotFoundDescription},
 };
 
 constexpr ErrorTexts kUnknown = {0, kUnknownErrorTitle, kUnknownErrorDescription};

@@ -7,7 +7,11 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeA.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
+#include "Orvane/engine/tasks/EngineStrings.h"
+#include "Orvane/engine/tasks/ErrorText.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
+#include "platform/File.h"
+#include "platform/Strings.h"
 
 CFTPTaskUpload::CFTPTaskUpload(platform::WindowRef notifyWindow, FTPSettings destination,
                                platform::Event abortEvent, std::wstring jobKey, UploadFileMap files,
@@ -39,6 +43,12 @@ void CFTPTaskUpload::StoreFiles(Session& session) {
     session.Open<CFTPCommandSequenceTypeI>().Run();
     std::wstring current;
     for (const auto& [key, entry] : m_files) {
+        // A file that went away or cannot be read is left out before its PASV, and the rest
+        // still goes: one such file must not hold back the job or end it in a retry loop.
+        if (const int error = platform::ProbeForReading(entry.localPath); error != 0) {
+            SkipFile(session, key, error);
+            continue;
+        }
         platform::PostOwned(NotifyWindow(), WM_UPLOAD_STATUS, std::make_unique<std::wstring>(key),
                             std::make_unique<std::wstring>(m_jobKey));
         ChangeRemoteFolder(current, entry.relativeFolder, openDir);
@@ -48,6 +58,13 @@ void CFTPTaskUpload::StoreFiles(Session& session) {
                             std::make_unique<std::wstring>(m_jobKey));
     }
     session.Open<CFTPCommandSequenceTypeA>().Run();
+}
+
+void CFTPTaskUpload::SkipFile(Session& session, const std::wstring& key, int error) {
+    session.transcript.push_back(platform::LoadText(EngineStrings::kFileLeftOut) + L" " + key + L" (" +
+                                 FormatErrorTitle(static_cast<std::uint32_t>(error)) + L")\r\n");
+    platform::PostOwned(NotifyWindow(), WM_UPLOAD_FILE_SKIPPED, std::make_unique<std::wstring>(key),
+                        std::make_unique<UploadSkip>(UploadSkip{m_jobKey, error}));
 }
 
 std::wstring BuildUpPath(const std::wstring& folder) {

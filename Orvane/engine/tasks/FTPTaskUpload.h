@@ -9,7 +9,9 @@
 // the file map's key order. Reports each step to the notify window; keeps no totals itself.
 // Posts WM_UPLOAD_STARTED, per file WM_UPLOAD_STATUS and (once the server has confirmed it)
 // WM_UPLOAD_FILE_DONE, and WM_UPLOAD_FINISHED with the result; every message carries a copy
-// of the job key. The first failure ends the run: that file and every later one stay unsent.
+// of the job key. A file that cannot be opened for reading when its turn comes is left out
+// with WM_UPLOAD_FILE_SKIPPED instead, and the run goes on. The first failure ends the run:
+// that file and every later one stay unsent.
 class CFTPTaskUpload : public CFTPTask {
 public:
     CFTPTaskUpload(platform::WindowRef notifyWindow, FTPSettings destination,
@@ -19,6 +21,8 @@ public:
 
 private:
     void StoreFiles(Session& session);
+    // Notes the file in the transcript and tells the notify window that it is left out.
+    void SkipFile(Session& session, const std::wstring& key, int error);
 
     std::wstring m_jobKey;
     UploadFileMap m_files;

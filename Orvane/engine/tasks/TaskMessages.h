@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 // The messages that tasks post to the window their creator named. The numbers are fixed: the
 // first user message (0x0400) plus 0x0400 plus n. A pointer in a parameter is a heap object
 // that passes to the receiving window, which deletes it (platform::AdoptPosted).
@@ -17,3 +19,11 @@ inline constexpr unsigned WM_UPLOAD_STATUS = 0x0809;            // std::wstring*
 inline constexpr unsigned WM_UPLOAD_PROGRESS = 0x080A;          // std::wstring* local path, bytes sent
 inline constexpr unsigned WM_UPLOAD_FILE_DONE = 0x080B;         // std::wstring* file key, std::wstring* job key
 inline constexpr unsigned WM_UPLOAD_FINISHED = 0x080C;          // CTaskResult*    std::wstring* job key
+inline constexpr unsigned WM_UPLOAD_FILE_SKIPPED = 0x080D;      // std::wstring* file key, UploadSkip*
+
+// What WM_UPLOAD_FILE_SKIPPED carries besides the file key: a file that could not be opened for
+// reading when its turn came, so the upload went on without it.
+struct UploadSkip {
+    std::wstring jobKey;
+    int errorCode = 0;  // what opening it failed with (2 gone, 5 access denied, 32 held by a writer, ...)
+};

@@ -1,7 +1,8 @@
 // The whole road under Wine with real processes: MenuHost.exe plays the file manager and drives
 // OrvaneShellExt.dll's menu, the extension starts Orvane.exe from "FullPath", and the uploader
 // stores the selection on pyftpdlib, queues a second hand-off, retries a failed job by itself,
-// shows its error dialog, asks before the tray stops an upload, and ends after its last job.
+// shows its error dialog, asks before the tray stops an upload, names a file it had to leave
+// out, and ends after its last job.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -204,6 +205,29 @@ TEST_F(Uploader, ErrorDialogShowsHowFarTheJobGotAndItsLogAndStopEndsTheProgram) 
     ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
     EXPECT_EQ(HandOffKeys(), 1u);  // a stopped job leaves its key
     EXPECT_FALSE(fs::exists(Root() / "upload" / "site" / "zzz" / "last.txt"));
+}
+
+// A file deleted while its job runs is left out: the job still succeeds, and before the program
+// ends it says which file it could not read.
+TEST_F(SlowUploader, FileGoneDuringTheUploadIsLeftOutAndNamedBeforeTheProgramEnds) {
+    WriteFile(local.Path() / "site" / "a.bin", 1'000'000, 'a');
+    WriteFile(local.Path() / "site" / "b.txt", 100);
+    HandOff(local.Path() / "site");
+    ASSERT_NE(WaitForAnyWindow(L"OrvaneWindow", L"1", seconds(30)), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return SizeOf(Root() / "upload" / "site" / "a.bin") > 0; }, seconds(30)));
+    fs::remove(local.Path() / "site" / "b.txt");  // while a.bin, before it in key order, is still on its way
+
+    HWND report = WaitForAnyWindow(L"#32770", L"Orvane Upload", seconds(60));
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(ItemText(report, 0xFFFF),
+              L"Upload to Demo is complete, but these items could not be read and were left out:\r\n" +
+                  (local.Path() / "site" / "b.txt").wstring() + L" (0x00000002 File not found)");
+    EXPECT_EQ(HandOffKeys(), 0u);  // the job is done; only the user's reading is awaited
+    EXPECT_NE(::FindWindowW(L"OrvaneWindow", L"1"), nullptr);
+    PostClick(report, IDOK);
+    ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
+    EXPECT_EQ(SizeOf(Root() / "upload" / "site" / "a.bin"), 1'000'000u);
+    EXPECT_FALSE(fs::exists(Root() / "upload" / "site" / "b.txt"));
 }
 
 TEST_F(SlowUploader, TrayAsksBeforeStoppingAnUploadUnderWay) {

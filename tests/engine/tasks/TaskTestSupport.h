@@ -47,7 +47,8 @@ inline bool Contains(const std::vector<std::wstring>& lines, const std::wstring&
 // flowing.
 class TaskInbox {
 public:
-    // One upload message: the file key or local path, the job key, the byte count.
+    // One upload message: the file key or local path, the job key, the byte count (the error
+    // code of a skipped file).
     struct UploadEvent {
         unsigned message;
         std::wstring file;
@@ -82,17 +83,22 @@ public:
     std::vector<unsigned> messages;                         // every task message, in order
     std::vector<std::unique_ptr<CTaskResult>> results;      // of the done messages
     std::vector<std::unique_ptr<DirectoryContent>> listings;  // of WM_LIST_FINISHED, null included
-    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_FINISHED
+    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_FILE_SKIPPED
 
 private:
     bool OnMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_FINISHED) return false;
+        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_FILE_SKIPPED) return false;
         messages.push_back(message);
         if (message >= WM_UPLOAD_STARTED) {
             UploadEvent event{message, {}, {}, 0};
             if (message == WM_UPLOAD_PROGRESS) {
                 event.file = *platform::AdoptPosted<std::wstring>(wParam);
                 event.bytes = lParam;
+            } else if (message == WM_UPLOAD_FILE_SKIPPED) {
+                event.file = *platform::AdoptPosted<std::wstring>(wParam);
+                const auto skip = platform::AdoptPosted<UploadSkip>(lParam);
+                event.jobKey = skip->jobKey;
+                event.bytes = skip->errorCode;
             } else {
                 if (message == WM_UPLOAD_STATUS || message == WM_UPLOAD_FILE_DONE)
                     event.file = *platform::AdoptPosted<std::wstring>(wParam);

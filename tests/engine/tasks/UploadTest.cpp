@@ -11,6 +11,7 @@
 #include "Orvane/engine/tasks/FTPTaskUpload.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "platform/ErrorCodes.h"
+#include "platform/File.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
 #include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -69,6 +70,8 @@ protected:
             } else if (event.message == WM_UPLOAD_FILE_DONE) {
                 EXPECT_EQ(event.file, current);
                 open = false;
+            } else if (event.message == WM_UPLOAD_FILE_SKIPPED) {
+                EXPECT_FALSE(open) << "a file was left out in the middle of another";
             }
         }
         return progress;
@@ -199,6 +202,37 @@ TEST_F(EngineUpload, RetryAfterARefusedFileSendsExactlyTheFilesLeft) {
     EXPECT_TRUE(second->Succeeded());
     EXPECT_EQ(Sent(second->transcript, L"STOR"), (std::vector<std::wstring>{L"STOR f3", L"STOR f4"}));
     EXPECT_EQ(TreeOf(Root()), TreeOf(base));
+}
+
+// A file that cannot be opened when its turn comes is left out, said so, and the rest goes:
+// one such file must not fail the job, let alone every retry of it.
+TEST_F(EngineUpload, FilesThatCannotBeReadAreLeftOutAndTheRestIsStored) {
+    const fs::path base = m_local.Path();
+    for (const wchar_t* name : {L"1", L"2", L"3", L"4", L"5"}) WriteFile(base / name, 3000);
+    UploadJob job = JobOf(base, {base / L"1", base / L"2", base / L"3", base / L"4", base / L"5"});
+    fs::remove(base / L"2");                                           // gone since the hand-off
+    fs::remove(base / L"3");
+    fs::create_directory(base / L"3");                                 // a folder now
+    platform::File writer = platform::CreateForWriting((base / L"4").wstring());  // held by a writer
+
+    auto result = Upload(job);
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << result->reply.code;
+    EXPECT_EQ(Sent(result->transcript, L"STOR"), (std::vector<std::wstring>{L"STOR 1", L"STOR 5"}));
+    EXPECT_EQ(Sent(result->transcript, L"PASV").size(), 2u);
+    EXPECT_TRUE(Contains(result->transcript, (base / L"2").wstring()));
+    std::map<std::wstring, std::intptr_t> skipped;
+    for (const auto& event : m_inbox.uploads)
+        if (event.message == WM_UPLOAD_FILE_SKIPPED) skipped[event.file] = event.bytes;
+    EXPECT_EQ(skipped, (std::map<std::wstring, std::intptr_t>{
+                           {(base / L"2").wstring(), platform::kErrorFileNotFound},
+                           {(base / L"3").wstring(), platform::kErrorAccessDenied},
+                           {(base / L"4").wstring(), platform::kErrorSharingViolation}}));
+    EXPECT_EQ(m_inbox.Files(WM_UPLOAD_FILE_DONE),
+              (std::vector<std::wstring>{(base / L"1").wstring(), (base / L"5").wstring()}));
+    CheckedProgress(job.key);
+    EXPECT_EQ(TreeOf(Root()), (std::map<std::wstring, std::string>{{L"1", ReadFile(base / L"1")},
+                                                                     {L"5", ReadFile(base / L"5")}}));
 }
 
 TEST_F(EngineUpload, NameOutsideTheCodePageFailsBeforeAnythingIsStored) {
