@@ -36,5 +36,11 @@ inline constexpr unsigned kFileNotFoundTitle = 12319;
 inline constexpr unsigned kFileNotFoundDescription = 12320;
 inline constexpr unsigned kFileInUseTitle = 12321;
 inline constexpr unsigned kFileInUseDescription = 12322;
+inline constexpr unsigned kNotEnoughMemoryTitle = 12323;
+inline constexpr unsigned kNotEnoughMemoryDescription = 12324;
+inline constexpr unsigned kInternalErrorTitle = 12325;
+inline constexpr unsigned kInternalErrorDescription = 12326;
+inline constexpr unsigned kListingTooLongTitle = 12327;
+inline constexpr unsigned kListingTooLongDescription = 12328;
 
 }  // namespace EngineStrings

@@ -32,6 +32,11 @@ constexpr ErrorTexts kErrorTexts[] = {
     {platform::kErrorNoUnicodeTranslation, kNameNotRepresentableTitle, kNameNotRepresentableDescription},
     {platform::kErrorFileNotFound, kFileNotFoundTitle, kFileNotFoundDescription},
     {platform::kErrorSharingViolation, kFileInUseTitle, kFileInUseDescription},
+    // What ends a task from inside the program: no memory, an unexpected exception, a listing
+    // past the engine's bound.
+    {platform::kErrorNotEnoughMemory, kNotEnoughMemoryTitle, kNotEnoughMemoryDescription},
+    {platform::kErrorInternal, kInternalErrorTitle, kInternalErrorDescription},
+    {platform::kErrorMessageTooLong, kListingTooLongTitle, kListingTooLongDescription},
 };
 
 constexpr ErrorTexts kUnknown = {0, kUnknownErrorTitle, kUnknownErrorDescription};

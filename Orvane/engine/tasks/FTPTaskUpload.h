@@ -18,6 +18,7 @@ public:
     void Execute() override;
 
 private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override;
     void StoreFiles(Session& session);
 
     std::wstring m_jobKey;

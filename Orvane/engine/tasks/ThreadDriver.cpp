@@ -110,6 +110,11 @@ void CThreadDriver::WorkerProc(std::shared_ptr<State> state, CThreadDriver* driv
             item = state->queue.front();
             state->queue.pop_front();
         }
-        driver->ThreadProc(item);
+        try {
+            driver->ThreadProc(item);
+        } catch (...) {
+            // ThreadProc reports its own failures; anything that still gets out must not end
+            // the process (std::terminate) or the items queued behind this one.
+        }
     }
 }

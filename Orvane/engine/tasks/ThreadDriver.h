@@ -38,7 +38,8 @@ public:
 protected:
     // Runs on the worker for each item, in queue order. The base does nothing. If StopWorker
     // gives up on the worker, this call goes on after the driver has been destroyed: it must
-    // touch only what its item keeps alive.
+    // touch only what its item keeps alive. It reports its failures itself: an exception that
+    // escapes is dropped, and the worker goes on with the next item.
     virtual void ThreadProc(void* item);
 
     // Gets back an item that will never run because no thread could be started. The base does

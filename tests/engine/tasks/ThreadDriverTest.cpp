@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -151,6 +152,19 @@ TEST(ThreadDriverQueue, ItemQueuedAsTheWorkerEndsIsNeverLeftBehind) {
     EXPECT_FALSE(log.overlapped);
     // Which way each round went depends on the scheduler; both are correct.
     std::printf("rounds: %d, of them %d started a new worker\n", kRounds, startedNewWorker);
+}
+
+// An item that throws (no memory, say) must not end the process, nor the work queued behind it.
+TEST(ThreadDriverQueue, ItemThatThrowsLeavesTheProcessAndLaterItemsAlone) {
+    platform::Event secondRan(platform::EventReset::Manual);
+    int first = 1, second = 2;
+    TestDriver driver(kPatience, [&](void* item) {
+        if (Id(item) == 1) throw std::bad_alloc();
+        secondRan.Set();
+    });
+    driver.QueueItem(&first);
+    driver.QueueItem(&second);
+    EXPECT_TRUE(secondRan.Wait(kPatience));
 }
 
 // ---- Stopping -------------------------------------------------------------------------------
