@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -43,26 +44,41 @@ protected:
         return path;
     }
 
-    // Starts the script, connects, and runs the Stor sequence on a thread of its own.
-    void StartUpload(const fs::path& local) {
-        m_server.Start();
-        m_connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", m_server.Port(), m_abort, kTimeouts);
-        m_connection.ReadGreeting(m_abort, kTimeouts.receive);
-        m_task = std::thread([this, local] {
+    using Sequence = std::function<FTPReply(CFTPControlConnection&, std::vector<std::wstring>&)>;
+
+    // Starts the script (on the first call), connects, and runs `sequence` on a thread of its
+    // own, as a task would.
+    void Start(Sequence sequence, const FTPTimeouts& timeouts = kTimeouts) {
+        if (!m_started) m_server.Start();
+        m_started = true;
+        m_connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", m_server.Port(), m_abort, timeouts);
+        m_connection.ReadGreeting(m_abort, timeouts.receive);
+        m_task = std::thread([this, sequence = std::move(sequence)] {
             std::vector<std::wstring> transcript;
-            m_outcome = transfertest::OutcomeOf([&] {
-                return CFTPCommandSequenceStor(m_connection, m_abort, transcript, kTimeouts)
-                    .Run(local.wstring(), "upload.bin", platform::WindowRef{});
-            });
+            m_outcome = transfertest::OutcomeOf([&] { return sequence(m_connection, transcript); });
         });
     }
 
-    Outcome Finish() {
+    void StartUpload(const fs::path& local) {
+        Start([local, this](CFTPControlConnection& connection, std::vector<std::wstring>& transcript) {
+            return CFTPCommandSequenceStor(connection, m_abort, transcript, kTimeouts)
+                .Run(local.wstring(), "upload.bin", platform::WindowRef{});
+        });
+    }
+
+    // The end of one run; the script may go on with another connection.
+    Outcome Ended() {
         m_task.join();
         m_connection.Close();
+        m_abort.Reset();  // a failed transfer stops its task
+        return m_outcome;
+    }
+
+    Outcome Finish() {
+        const Outcome outcome = Ended();
         EXPECT_TRUE(m_server.Finish());
         EXPECT_TRUE(m_server.Failures().empty()) << m_server.Failures().front();
-        return m_outcome;
+        return outcome;
     }
 
     // Reads the data connection to its end; returns the byte count.
@@ -79,6 +95,7 @@ protected:
     Event m_abort{EventReset::Manual};
     Event m_testAbort{EventReset::Manual};
     CFTPControlConnection m_connection;
+    bool m_started = false;
     std::thread m_task;
     Outcome m_outcome;
 };
@@ -102,24 +119,37 @@ TEST_F(FakeDataServer, ForeignPassiveAddressIsReplacedAndASlowTransferStillSucce
     EXPECT_EQ(outcome.reply->code, 226);
 }
 
-TEST_F(FakeDataServer, ResetInTheMiddleOfTheFileEndsWithTheServersReply) {
-    Event reset(EventReset::Manual);
-    m_server.Send("220 ready\r\n")
-        .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
-        .On("STOR upload.bin", "150 Opening data connection.\r\n")
-        .WaitFor(reset)
-        .Send("426 Connection closed; transfer aborted.\r\n");
-    StartUpload(LocalFile(32u << 20));
-    {
-        platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
-        std::vector<char> some(8192);
-        platform::Receive(data, some, m_testAbort, Millis(5000));
-        data.CloseAbortive();
+// Whatever the server answers after the reset, it has not got the file: a 226 only says that it
+// kept what arrived. The file must fail, so that it stays in the job and is sent again whole.
+TEST_F(FakeDataServer, ResetInTheMiddleOfTheFileFailsWithTheSendsErrorWhateverTheReply) {
+    const char* const replies[] = {"426 Connection closed; transfer aborted.\r\n", "226 Transfer complete.\r\n"};
+    std::vector<Event> resets;
+    for (const char* reply : replies) {
+        if (!resets.empty()) m_server.Accept();  // each row on a connection of its own
+        resets.emplace_back(EventReset::Manual);
+        m_server.Send("220 ready\r\n")
+            .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
+            .On("STOR upload.bin", "150 Opening data connection.\r\n")
+            .WaitFor(resets.back())
+            .Send(reply);
     }
-    reset.Set();
-    const Outcome outcome = Finish();
-    ASSERT_TRUE(outcome.refusal.has_value()) << outcome.error;
-    EXPECT_EQ(outcome.refusal->code, 426);
+    const fs::path local = LocalFile(32u << 20);
+    for (std::size_t row = 0; row < resets.size(); ++row) {
+        SCOPED_TRACE(replies[row]);
+        StartUpload(local);
+        {
+            platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+            std::vector<char> some(8192);
+            platform::Receive(data, some, m_testAbort, Millis(5000));
+            data.CloseAbortive();
+        }
+        resets[row].Set();
+        const Outcome outcome = Ended();
+        EXPECT_FALSE(outcome.reply.has_value());
+        EXPECT_EQ(outcome.error, platform::kErrorConnectionReset);
+    }
+    EXPECT_TRUE(m_server.Finish());
+    EXPECT_EQ(m_server.Failures(), std::vector<std::string>{});
 }
 
 TEST_F(FakeDataServer, FinalReplyThatNeverComesIsATimeOutCountedFromTheEndOfTheFile) {
