@@ -1,6 +1,7 @@
-// Uploads against a scripted server for what real servers will not do: a 227 address that is not
-// theirs, a transfer slower than the reply time-out, a reset in the middle of the file, a final
-// reply that never comes, a data port that nobody listens on.
+// Uploads and listings against a scripted server for what real servers will not do: a 227 address
+// that is not theirs, a transfer slower than the reply time-out, a reset in the middle of the
+// file or of a listing, a final reply that never comes, a data port that nobody listens on, a
+// listing without end.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "Orvane/engine/protocol/FTPCommandList.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceList.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "platform/ErrorCodes.h"
 #include "tests/support/FakeFtpServer.h"
@@ -66,6 +69,14 @@ protected:
         });
     }
 
+    // The listing goes to m_listing. A listing takes longer than kTimeouts lets a reply wait.
+    void StartListing() {
+        static const FTPTimeouts kListTimeouts{Millis(5000), Millis(5000)};
+        Start([this](CFTPControlConnection& connection, std::vector<std::wstring>& transcript) {
+            return CFTPCommandSequenceList(connection, m_abort, transcript, kListTimeouts).Run(m_listing);
+        }, kListTimeouts);
+    }
+
     // The end of one run; the script may go on with another connection.
     Outcome Ended() {
         m_task.join();
@@ -98,6 +109,7 @@ protected:
     bool m_started = false;
     std::thread m_task;
     Outcome m_outcome;
+    std::wstring m_listing;
 };
 
 TEST_F(FakeDataServer, ForeignPassiveAddressIsReplacedAndASlowTransferStillSucceeds) {
@@ -171,6 +183,58 @@ TEST_F(FakeDataServer, DataPortThatNobodyListensOnEndsWithTheConnectError) {
     StartUpload(LocalFile(1000));
     const Outcome outcome = Finish();
     EXPECT_EQ(outcome.error, platform::kErrorConnectionRefused);
+}
+
+// ---- Listings ----------------------------------------------------------------------------------
+
+// The 226 is there before the data connection breaks (a server may say it is done as soon as it
+// has written the listing): what arrived is a part of the folder, and the browser would show it
+// as the whole.
+TEST_F(FakeDataServer, ListingBrokenAfterTheFinalReplyFailsWithTheDataConnectionsError) {
+    Event replied(EventReset::Manual);
+    // One segment: Nagle's algorithm cannot hold the 226 back behind an unanswered 150.
+    m_server.Send("220 ready\r\n")
+        .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
+        .On("LIST", "150 Here comes the listing.\r\n226 Transfer complete.\r\n")
+        .Signal(replied);
+    StartListing();
+    platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+    const std::string part = "drwxr-xr-x 2 ftp ftp 0 Jan 01 00:00 first\r\n";
+    platform::Send(data, part, m_testAbort, Millis(5000));
+    ASSERT_TRUE(replied.Wait(Millis(5000)));
+    data.CloseAbortive();
+    const Outcome outcome = Finish();
+    EXPECT_FALSE(outcome.reply.has_value());
+    EXPECT_EQ(outcome.error, platform::kErrorConnectionReset);
+}
+
+// A server decides how long a listing streams: past the bound the listing ends with its own
+// error, and the data connection is closed, instead of memory running out.
+TEST_F(FakeDataServer, ListingWithoutEndStopsAtTheBound) {
+    m_server.Send("220 ready\r\n")
+        .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
+        .On("LIST", "150 Here comes the listing.\r\n");  // and no final reply: it never ends
+    StartListing();
+    std::size_t sent = 0;
+    {
+        platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+        std::string lines;
+        while (lines.size() < (1u << 20)) lines += "-rw-r--r-- 1 ftp ftp 0 Jan 01 00:00 another file\r\n";
+        // Bounded here too, so that a client without a bound fails the test instead of hanging.
+        try {
+            while (sent < CFTPCommandList::kListingLimit * 2) {
+                platform::Send(data, lines, m_testAbort, Millis(5000));
+                sent += lines.size();
+            }
+        } catch (int error) {
+            EXPECT_EQ(error, platform::kErrorConnectionReset);  // the client closed it
+        }
+    }
+    const Outcome outcome = Finish();
+    EXPECT_EQ(outcome.error, platform::kErrorMessageTooLong);
+    EXPECT_GT(sent, CFTPCommandList::kListingLimit);
+    EXPECT_LT(sent, CFTPCommandList::kListingLimit * 2);
+    EXPECT_TRUE(m_listing.empty());
 }
 
 }  // namespace
