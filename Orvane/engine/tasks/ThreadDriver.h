@@ -28,8 +28,10 @@ public:
     // Any thread.
     bool QueueItem(void* item);
 
-    // Signals the stop event and waits up to the stop time-out for the worker to end. True when
-    // it had not ended by then: it is abandoned to finish on its own (see ThreadDriver.cpp).
+    // Signals the stop event and waits up to the stop time-out for the worker to end. The item a
+    // worker was started for still runs (with the stop event set); those behind it stay queued.
+    // True when it had not ended by then: it is abandoned to finish on its own (see
+    // ThreadDriver.cpp).
     bool StopWorker();
 
     // The stop event, shared: set while no worker runs or a stop was requested.

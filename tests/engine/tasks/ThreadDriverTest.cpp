@@ -169,6 +169,21 @@ TEST(ThreadDriverQueue, ItemThatThrowsLeavesTheProcessAndLaterItemsAlone) {
 
 // ---- Stopping -------------------------------------------------------------------------------
 
+// A command that has queued its data connection's thread and then, its final reply already in,
+// waits for that thread: the thread must run, or the listing is empty and the file unsent, both
+// reported as a success. Stopped at once, before the new worker can have taken its item.
+TEST(ThreadDriverStop, StopRightAfterQueueingStillRunsTheItemTheWorkerWasStartedFor) {
+    std::atomic<int> ran{0};
+    int item = 1;
+    TestDriver driver(kPatience, [&](void*) { ++ran; });
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(driver.QueueItem(&item));
+        EXPECT_FALSE(driver.StopWorker());
+        EXPECT_EQ(ran, round + 1);
+    }
+}
+
 TEST(ThreadDriverStop, StopEndsAWorkerThatWaitsOnTheStopEvent) {
     platform::Event running(platform::EventReset::Manual);
     std::atomic<bool> sawStop{false};
