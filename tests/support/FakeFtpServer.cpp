@@ -42,6 +42,17 @@ FakeFtpServer& FakeFtpServer::WaitFor(platform::Event event) {
     return *this;
 }
 
+std::string FakeFtpServer::PassiveReply() const {
+    const std::uint16_t port = m_dataListener.Port();
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) +
+           ").\r\n";
+}
+
+FakeFtpServer& FakeFtpServer::SendData(std::string bytes) {
+    m_steps.emplace_back(Step::Kind::SendData, std::move(bytes));
+    return *this;
+}
+
 FakeFtpServer& FakeFtpServer::Close() {
     m_steps.emplace_back(Step::Kind::Close);
     return *this;
@@ -128,6 +139,11 @@ void FakeFtpServer::RunSteps(platform::Socket& client, std::string& buffered) {
             buffered.clear();
             client = m_listener.Accept(m_stop, kServerWait);
             break;
+        case Step::Kind::SendData: {
+            platform::Socket data = m_dataListener.Accept(m_stop, kServerWait);
+            platform::Send(data, step.text, m_stop, kServerWait);
+            break;  // closed here: the end of the stream is the end of the data
+        }
         }
     }
 }

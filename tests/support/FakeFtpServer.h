@@ -25,6 +25,8 @@ public:
     ~FakeFtpServer(); // ends every wait of the server thread and joins it
 
     std::uint16_t Port() const { return m_listener.Port(); }
+    // The 227 reply that names this server's data listener.
+    std::string PassiveReply() const;
 
     // Sends `bytes`; with `pieceSize`, in sends of that many bytes each (the client sees them
     // as separate segments as far as TCP lets it).
@@ -38,6 +40,8 @@ public:
     FakeFtpServer& Signal(platform::Event event);
     // Waits until the test sets `event`.
     FakeFtpServer& WaitFor(platform::Event event);
+    // Accepts a connection on the data listener, sends `bytes` on it and closes it: a listing.
+    FakeFtpServer& SendData(std::string bytes);
     // Closes the connection gracefully, or with a reset.
     FakeFtpServer& Close();
     FakeFtpServer& Reset();
@@ -57,7 +61,7 @@ public:
 
 private:
     struct Step {
-        enum class Kind { Send, Expect, Signal, WaitFor, Close, Reset, Accept };
+        enum class Kind { Send, Expect, Signal, WaitFor, Close, Reset, Accept, SendData };
         explicit Step(Kind k, std::string t = {}, std::size_t piece = 0,
                       platform::Event e = platform::Event(platform::EventReset::Manual))
             : kind(k), text(std::move(t)), pieceSize(piece), event(std::move(e)) {}
@@ -73,6 +77,7 @@ private:
     void Note(std::string failure);
 
     TestListener m_listener;
+    TestListener m_dataListener;
     std::vector<Step> m_steps;
     platform::Event m_stop{platform::EventReset::Manual};
     platform::Event m_done{platform::EventReset::Manual};

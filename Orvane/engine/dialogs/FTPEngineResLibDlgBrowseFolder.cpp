@@ -56,6 +56,9 @@ INT_PTR CFTPEngineResLibDlgBrowseFolder::OnInitDialog() {
 
 void CFTPEngineResLibDlgBrowseFolder::StartListing() {
     m_engine.GetDirectoryContent(*m_destination, platform::WindowRef{reinterpret_cast<std::intptr_t>(Handle())});
+    // Busy at once, not when the task says it has started: the starting folder names the new
+    // folder from now on, and the entries shown are the old one's.
+    ShowWaiting();
 }
 
 bool CFTPEngineResLibDlgBrowseFolder::OnCommand(int id, int) {
@@ -66,11 +69,11 @@ bool CFTPEngineResLibDlgBrowseFolder::OnCommand(int id, int) {
         if (::GetFocus() == List()) {
             const int focused = ListView_GetNextItem(List(), -1, LVNI_FOCUSED | LVNI_SELECTED);
             if (focused >= 0) {
-                if (!m_busy) OpenEntry(focused);
+                if (!Inert()) OpenEntry(focused);
                 return true;
             }
         }
-        if (id == IDC_BROWSE_OK && ::IsWindowEnabled(Item(IDC_BROWSE_OK))) End(1);
+        if (id == IDC_BROWSE_OK && !Inert() && ::IsWindowEnabled(Item(IDC_BROWSE_OK))) End(1);
         return true;
     case IDCANCEL:
         End(2);
@@ -92,12 +95,12 @@ std::optional<INT_PTR> CFTPEngineResLibDlgBrowseFolder::OnNotify(const NMHDR& he
     if (header.idFrom != IDC_BROWSE_LIST) return std::nullopt;
     switch (header.code) {
     case LVN_ITEMACTIVATE:
-        if (!m_busy) OpenEntry(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
+        if (!Inert()) OpenEntry(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
         return TRUE;
     case LVN_KEYDOWN: {
         const WORD key = reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey;
         if (key == VK_F2) {
-            if (const int selected = SelectedEntry(); selected >= 0) ListView_EditLabel(List(), selected);
+            if (const int selected = SelectedEntry(); selected >= 0 && !Inert()) ListView_EditLabel(List(), selected);
         } else if (key == 'N' && ::GetKeyState(VK_CONTROL) < 0) {
             AddNewFolder();
         }
@@ -105,7 +108,7 @@ std::optional<INT_PTR> CFTPEngineResLibDlgBrowseFolder::OnNotify(const NMHDR& he
     }
     case LVN_BEGINLABELEDITW: {
         const auto& info = reinterpret_cast<const NMLVDISPINFOW&>(header);
-        return NotifyResult(m_busy || info.item.lParam == kParent);  // TRUE refuses the edit
+        return NotifyResult(Inert() || info.item.lParam == kParent);  // TRUE refuses the edit
     }
     case LVN_ENDLABELEDITW:
         return NotifyResult(OnEndLabelEdit(reinterpret_cast<const NMLVDISPINFOW&>(header)));
@@ -117,7 +120,7 @@ std::optional<INT_PTR> CFTPEngineResLibDlgBrowseFolder::OnNotify(const NMHDR& he
 std::optional<INT_PTR> CFTPEngineResLibDlgBrowseFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LIST_STARTED:
-        OnListStarted();
+        ShowWaiting();  // StartListing has done it already
         return TRUE;
     case WM_LIST_FINISHED:
         OnListFinished(wParam, lParam);
@@ -134,7 +137,8 @@ std::optional<INT_PTR> CFTPEngineResLibDlgBrowseFolder::OnMessage(UINT message, 
     }
 }
 
-void CFTPEngineResLibDlgBrowseFolder::OnListStarted() {
+void CFTPEngineResLibDlgBrowseFolder::ShowWaiting() {
+    if (m_busy) return;
     ListView_DeleteAllItems(List());
     AddEntry(0, platform::LoadText(EngineStrings::kGettingFolders), kWaitingImage, kFolder);
     EnableItem(IDC_BROWSE_OK, false);
@@ -192,7 +196,7 @@ void CFTPEngineResLibDlgBrowseFolder::OpenEntry(int index) {
 }
 
 void CFTPEngineResLibDlgBrowseFolder::AddNewFolder() {
-    if (m_busy) return;
+    if (Inert()) return;
     const int index = AddEntry(ListView_GetItemCount(List()), L"", kFolderImage, kNewFolder);
     ListView_SetItemState(List(), index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ::SetFocus(List());
@@ -202,16 +206,12 @@ void CFTPEngineResLibDlgBrowseFolder::AddNewFolder() {
 bool CFTPEngineResLibDlgBrowseFolder::OnEndLabelEdit(const NMLVDISPINFOW& info) {
     const int index = info.item.iItem;
     const LPARAM kind = EntryKindOf(index);
-    if (!info.item.pszText || info.item.pszText[0] == L'\0') {
+    // An edit that began before a listing or a blocking call has nothing to act on now.
+    if (Inert() || !info.item.pszText || info.item.pszText[0] == L'\0') {
         if (kind == kNewFolder) ListView_DeleteItem(List(), index);
         return false;
     }
-    const std::wstring text = info.item.pszText;
-    FTPSettings here = *m_destination;
-    const CTaskResult result = kind == kNewFolder
-                                   ? m_engine.CreateDirectoryAndWait(here, text, kFolderTaskTimeout)
-                                   : m_engine.RenameDirectoryAndWait(here, EntryText(index, 256), text,
-                                                                     kFolderTaskTimeout);
+    const CTaskResult result = CreateOrRename(kind, index, info.item.pszText);
     if (!result.Succeeded()) {
         CFTPEngineResLibDlgTaskResult dialog(result);
         dialog.DoModal(ActiveOwner());
@@ -223,6 +223,20 @@ bool CFTPEngineResLibDlgBrowseFolder::OnEndLabelEdit(const NMLVDISPINFOW& info) 
     item.lParam = kFolder;
     ListView_SetItem(List(), &item);
     return true;
+}
+
+CTaskResult CFTPEngineResLibDlgBrowseFolder::CreateOrRename(LPARAM kind, int index, const std::wstring& text) {
+    m_blockingCall = true;
+    EnableItem(IDC_BROWSE_OK, false);
+    EnableItem(IDC_BROWSE_NEW_FOLDER, false);
+    const FTPSettings here = *m_destination;
+    CTaskResult result = kind == kNewFolder
+                             ? m_engine.CreateDirectoryAndWait(here, text, kFolderTaskTimeout)
+                             : m_engine.RenameDirectoryAndWait(here, EntryText(index, 256), text, kFolderTaskTimeout);
+    m_blockingCall = false;
+    EnableItem(IDC_BROWSE_OK, true);  // an entry could be edited, so the folder was listed
+    EnableItem(IDC_BROWSE_NEW_FOLDER, true);
+    return result;
 }
 
 void CFTPEngineResLibDlgBrowseFolder::SetStartingFolder(std::wstring folder) {

@@ -12,7 +12,9 @@
 // and rename folders on the way. Writes the folder shown into the caller's record as the user
 // moves; the caller keeps it only when DoModal returns 1 ("OK"), 2 is "Cancel". Listings run
 // in the background (the list shows a waiting entry meanwhile); create and rename block with
-// the messages flowing, for at most 30 s each.
+// the messages flowing, for at most 30 s each. While either is under way, the list and the
+// buttons that act on it are inert: the entries belong to no folder yet, and a second blocking
+// call would take the first one's result.
 class CFTPEngineResLibDlgBrowseFolder final : public CDialog {
 public:
     // `troubleshooting` shows "Troubleshoot..." and keeps the raw listing for it.
@@ -29,13 +31,15 @@ private:
     std::optional<INT_PTR> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void StartListing();
-    void OnListStarted();
+    void ShowWaiting();
     void OnListFinished(WPARAM wParam, LPARAM lParam);
     void OnWaitingTick();
     void FillList(const struct DirectoryContent& content);
     void OpenEntry(int index);
     void AddNewFolder();
     bool OnEndLabelEdit(const NMLVDISPINFOW& info);
+    // Creates or renames on the server (a blocking call), the list and its buttons inert meanwhile.
+    CTaskResult CreateOrRename(LPARAM kind, int index, const std::wstring& text);
     void SetStartingFolder(std::wstring folder);
     void ShowAddress();
 
@@ -44,11 +48,14 @@ private:
     std::wstring EntryText(int index, std::size_t capacity) const;
     LPARAM EntryKindOf(int index) const;
     int SelectedEntry() const;
+    // A listing or a create or rename is under way: nothing may act on the entries.
+    bool Inert() const { return m_busy || m_blockingCall; }
 
     FTPSettings* m_destination;
     std::wstring m_currentPath;
     CFTPEngine m_engine;
-    bool m_busy = false;
+    bool m_busy = false;          // from the start of a listing to its result
+    bool m_blockingCall = false;  // a create or rename waits for its result
     bool m_troubleshooting;
     std::wstring m_rawListing;
 };

@@ -1,16 +1,35 @@
 #include "Orvane/engine/protocol/FTPCommandSTOR.h"
 
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Orvane/engine/protocol/TraceLog.h"
+#include "Orvane/engine/tasks/ExceptionCode.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "platform/ErrorCodes.h"
 #include "platform/File.h"
 #include "platform/TextCodec.h"
 
 namespace {
+
+// Runs `onExit` when the scope is left by an exception.
+template <class F>
+class OnUnwind {
+public:
+    explicit OnUnwind(F onExit) : m_onExit(std::move(onExit)), m_exceptions(std::uncaught_exceptions()) {}
+    ~OnUnwind() {
+        if (std::uncaught_exceptions() > m_exceptions) m_onExit();
+    }
+    OnUnwind(const OnUnwind&) = delete;
+    OnUnwind& operator=(const OnUnwind&) = delete;
+
+private:
+    F m_onExit;
+    int m_exceptions;
+};
 
 std::wstring ErrorNumberLine(int error) {
     char hex[16];
@@ -41,6 +60,9 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
     m_transferDone.Reset();
     m_transferError = 0;
     QueueItem(nullptr);
+    // Whatever leaves this call early, the thread is let go and ended here: it may be waiting
+    // for the go-ahead, and the destructor waits for it without limit.
+    const OnUnwind abandon([this] { AbandonTransfer(); });
     try {
         connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), platform::CodePage::ThreadAnsi), abort, timeouts.send);
         const auto first = connection.ReceiveReply(abort, timeouts.receive);
@@ -56,24 +78,35 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
         }
         if (reply.code / 100 != 2) m_abort.Set();  // the transfer must not go on
         StopWorker();
+        // A server that answered 2xx at once did not wait for the data: it has not got them all
+        // when the transfer failed.
+        if (reply.code / 100 == 2 && m_transferError != 0) throw m_transferError;
         return reply;
     } catch (int error) {
-        m_abort.Set();
-        m_goAhead.Set();
-        StopWorker();
+        AbandonTransfer();
         // A wait that the transfer thread ended reports the thread's own error.
         throw m_transferError != 0 && error == platform::kErrorAborted ? m_transferError : error;
     }
 }
 
+void CFTPCommandSTOR::AbandonTransfer() {
+    m_abort.Set();
+    m_goAhead.Set();
+    StopWorker();
+}
+
 void CFTPCommandSTOR::ThreadProc(void*) {
-    TraceScope scope(L"CFTPCommandSTOR::ThreadProc");
     try {
-        platform::Socket data = platform::ConnectTcp(m_dataAddress, m_abort, m_sendTimeout);
-        m_goAhead.Wait(platform::kInfinite);  // the control side sets it on every path
-        SendFile(data);
-    } catch (int error) {
-        Fail(error);
+        TraceScope scope(L"CFTPCommandSTOR::ThreadProc");
+        try {
+            platform::Socket data = platform::ConnectTcp(m_dataAddress, m_abort, m_sendTimeout);
+            m_goAhead.Wait(platform::kInfinite);  // the control side sets it on every path
+            SendFile(data);
+        } catch (...) {
+            Fail(CurrentExceptionCode());
+        }
+    } catch (...) {
+        Fail(CurrentExceptionCode());  // not even the trace scope could be made
     }
     m_transferDone.Set();
 }
@@ -83,8 +116,12 @@ void CFTPCommandSTOR::DiscardItem(void*) {
     m_transferDone.Set();
 }
 
-void CFTPCommandSTOR::Fail(int error) {
-    WriteTrace(ErrorNumberLine(error));
+void CFTPCommandSTOR::Fail(int error) noexcept {
+    try {
+        WriteTrace(ErrorNumberLine(error));
+    } catch (...) {
+        // No memory for the line: the error still reaches the result.
+    }
     m_transferError = error;
     m_abort.Set();
 }
@@ -97,10 +134,9 @@ void CFTPCommandSTOR::PostProgress(std::size_t& bytes) const {
 }
 
 void CFTPCommandSTOR::SendFile(platform::Socket& data) {
-    platform::File file;
-    std::vector<char> buffer(kChunkSize);
     try {
-        file = platform::OpenForReading(m_localPath);
+        platform::File file = platform::OpenForReading(m_localPath);
+        std::vector<char> buffer(kChunkSize);
         // Bytes whose report could not be posted travel with the next one, so that the
         // receiver's count still adds up to the file's size.
         std::size_t unposted = 0;
@@ -112,20 +148,14 @@ void CFTPCommandSTOR::SendFile(platform::Socket& data) {
                 data.CloseAbortive();
                 return;
             }
-            try {
-                platform::Send(data, std::span<const char>(buffer.data(), n), m_abort, m_sendTimeout);
-            } catch (int error) {
-                // The connection is gone or Stop was asked for: the server's reply decides, or
-                // the abort does.
-                WriteTrace(ErrorNumberLine(error));
-                data.CloseAbortive();
-                return;
-            }
+            // A failed send (the server reset the connection, or stopped reading until the
+            // time-out) ends the transfer with its error: the file did not arrive whole.
+            platform::Send(data, std::span<const char>(buffer.data(), n), m_abort, m_sendTimeout);
             unposted += n;
             PostProgress(unposted);
         }
         PostProgress(unposted);  // what a full queue refused at the last chunk
-    } catch (int error) {
+    } catch (...) {
         data.CloseAbortive();  // never a complete file on the server
         throw;
     }

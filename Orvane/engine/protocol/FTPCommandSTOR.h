@@ -14,9 +14,10 @@
 // The final reply is awaited from the end of the transfer, so a file may take any time to send.
 // A local file that cannot be opened or read, or a data connection that cannot be made, ends the
 // command at once with that error: the thread signals the abort event, and the data connection
-// is reset so that the server does not record a partial or empty file as complete. A failed
-// send ends the transfer; the server's reply then decides. Stop (the abort event) takes effect
-// within kAbortPollChunks chunks.
+// is reset so that the server does not record a partial or empty file as complete. A send that
+// fails (a reset, a server that stopped reading) ends the command with the send's error,
+// whatever the server answers: its 226 would only say that it stored what arrived. Stop (the
+// abort event) takes effect within kAbortPollChunks chunks.
 class CFTPCommandSTOR : public CFTPCommand, public CThreadDriver {
 public:
     static constexpr std::size_t kChunkSize = 8192;
@@ -40,7 +41,11 @@ private:
     void SendFile(platform::Socket& data);
     // Reports `bytes` to the progress window; zeroes them once the report is posted.
     void PostProgress(std::size_t& bytes) const;
-    void Fail(int error);  // from the transfer thread: ends the control side's wait too
+    // From the transfer thread: ends the control side's wait too.
+    void Fail(int error) noexcept;
+    // Lets the transfer thread go (with the abort set, so that it sends no more) and waits for
+    // it; for every way out of Execute by an exception.
+    void AbandonTransfer();
 
     const std::wstring m_localPath;
     const platform::WindowRef m_progressWindow;

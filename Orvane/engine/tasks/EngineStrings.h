@@ -41,5 +41,11 @@ inline constexpr unsigned kAccessDeniedTitle = 12324;
 inline constexpr unsigned kAccessDeniedDescription = 12325;
 inline constexpr unsigned kPathNotFoundTitle = 12326;
 inline constexpr unsigned kPathNotFoundDescription = 12327;
+inline constexpr unsigned kNotEnoughMemoryTitle = 12328;
+inline constexpr unsigned kNotEnoughMemoryDescription = 12329;
+inline constexpr unsigned kInternalErrorTitle = 12330;
+inline constexpr unsigned kInternalErrorDescription = 12331;
+inline constexpr unsigned kListingTooLongTitle = 12332;
+inline constexpr unsigned kListingTooLongDescription = 12333;
 
 }  // namespace EngineStrings

@@ -35,6 +35,11 @@ constexpr ErrorTexts kErrorTexts[] = {
     // Why a local file or folder was left out of an upload.
     {platform::kErrorAccessDenied, kAccessDeniedTitle, kAccessDeniedDescription},
     {platform::kErrorPathNotFound, kPathNotFoundTitle, kPathNotFoundDescription},
+    // What ends a task from inside the program: no memory, an unexpected exception, a listing
+    // past the engine's bound.
+    {platform::kErrorNotEnoughMemory, kNotEnoughMemoryTitle, kNotEnoughMemoryDescription},
+    {platform::kErrorInternal, kInternalErrorTitle, kInternalErrorDescription},
+    {platform::kErrorMessageTooLong, kListingTooLongTitle, kListingTooLongDescription},
 };
 
 constexpr ErrorTexts kUnknown = {0, kUnknownErrorTitle, kUnknownErrorDescription};

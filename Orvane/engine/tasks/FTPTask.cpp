@@ -6,6 +6,7 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
+#include "Orvane/engine/tasks/ExceptionCode.h"
 #include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
 
@@ -30,8 +31,10 @@ std::unique_ptr<CTaskResult> CFTPTask::RunSession(const std::function<void(Sessi
         steps(session);
     } catch (const FTPReply& refused) {
         reply = refused;
-    } catch (int code) {
-        errorCode = static_cast<std::uint32_t>(code);
+    } catch (...) {
+        // An int from the engine; or no memory, or a fault of ours: a failed task, not the end
+        // of the process, and the QUIT below still goes out.
+        errorCode = static_cast<std::uint32_t>(CurrentExceptionCode());
     }
     if (connection) {
         // QUIT swallows every failure of its own (a broken connection, the abort signal); its
@@ -41,6 +44,20 @@ std::unique_ptr<CTaskResult> CFTPTask::RunSession(const std::function<void(Sessi
     }
     connection.reset();
     return std::make_unique<CTaskResult>(errorCode, std::move(reply), std::move(transcript));
+}
+
+void CFTPTask::Finish(std::unique_ptr<CTaskResult> result) {
+    PostDone(std::move(result));
+    m_finished = true;  // only now: a post that threw leaves the report to ReportFailure
+}
+
+void CFTPTask::ReportFailure(std::uint32_t errorCode) noexcept {
+    if (m_finished) return;
+    try {
+        Finish(std::make_unique<CTaskResult>(errorCode, FTPReply{}, std::vector<std::wstring>{}));
+    } catch (...) {
+        // Not even this much memory: the window never hears of the task.
+    }
 }
 
 void CFTPTask::EnterStartingFolder(Session& session) {

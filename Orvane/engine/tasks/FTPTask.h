@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,8 +22,14 @@ public:
     CFTPTask(const CFTPTask&) = delete;
     CFTPTask& operator=(const CFTPTask&) = delete;
 
-    // The whole task, on the worker thread. Never throws: every failure ends up in the result.
+    // The whole task, on the worker thread. Every failure of the session ends up in the result;
+    // whatever still escapes is the runner's to report (ReportFailure).
     virtual void Execute() = 0;
+
+    // For the runner, when Execute ended by an exception: posts the done message with a result
+    // that carries `errorCode`, unless Execute got as far as posting it. When not even that
+    // result can be made, nothing is posted.
+    void ReportFailure(std::uint32_t errorCode) noexcept;
 
 protected:
     // `abortEvent` is the runner's stop event: not owned, never set by the task; every socket
@@ -53,14 +60,22 @@ protected:
     // CWD into the destination's starting folder when it has one; its reply becomes the reply.
     void EnterStartingFolder(Session& session);
 
+    // Posts the done message with `result` through PostDone; the last thing Execute does.
+    void Finish(std::unique_ptr<CTaskResult> result);
+
     platform::WindowRef NotifyWindow() const { return m_notifyWindow; }
     FTPSettings& Destination() { return m_destination; }
 
 private:
+    // The task's done message with `result` and whatever the task sends along with it; the
+    // result and the payload are freed here when the window is gone.
+    virtual void PostDone(std::unique_ptr<CTaskResult> result) = 0;
+
     platform::WindowRef m_notifyWindow;
     FTPSettings m_destination;
     platform::Event m_abortEvent;
     FTPTimeouts m_timeouts;
+    bool m_finished = false;  // the done message has gone
 };
 
 // `text` as 8-bit wire text in the thread's ANSI code page. Throws 1113 when a character has no

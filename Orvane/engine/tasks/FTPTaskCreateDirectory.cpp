@@ -17,5 +17,9 @@ void CFTPTaskCreateDirectory::Execute() {
         EnterStartingFolder(session);
         session.reply = session.Open<CFTPCommandSequenceCreateDir>().Run(WireName(m_folderPath));
     });
+    Finish(std::move(result));
+}
+
+void CFTPTaskCreateDirectory::PostDone(std::unique_ptr<CTaskResult> result) {
     platform::PostOwned(NotifyWindow(), WM_MKDIR_FINISHED, std::move(result), 0);
 }

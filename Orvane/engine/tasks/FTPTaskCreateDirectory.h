@@ -14,5 +14,7 @@ public:
     void Execute() override;
 
 private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override;
+
     std::wstring m_folderPath;
 };

@@ -19,15 +19,18 @@ CFTPTaskGetDirectoryContent::CFTPTaskGetDirectoryContent(platform::WindowRef not
 
 void CFTPTaskGetDirectoryContent::Execute() {
     platform::PostToWindow(NotifyWindow(), WM_LIST_STARTED, 0, 0);
-    std::unique_ptr<DirectoryContent> content;
     auto result = RunSession([&](Session& session) {
         EnterNearestFolder(session);
         std::wstring listing;
         session.reply = session.Open<CFTPCommandSequenceList>().Run(listing);
-        content = std::make_unique<DirectoryContent>(Destination().directory, std::move(listing), L"");
+        m_content = std::make_unique<DirectoryContent>(Destination().directory, std::move(listing), L"");
     });
-    if (!result->Succeeded() || result->errorCode != 0) content.reset();
-    platform::PostOwned(NotifyWindow(), WM_LIST_FINISHED, std::move(result), std::move(content));
+    if (!result->Succeeded() || result->errorCode != 0) m_content.reset();
+    Finish(std::move(result));
+}
+
+void CFTPTaskGetDirectoryContent::PostDone(std::unique_ptr<CTaskResult> result) {
+    platform::PostOwned(NotifyWindow(), WM_LIST_FINISHED, std::move(result), std::move(m_content));
 }
 
 void CFTPTaskGetDirectoryContent::EnterNearestFolder(Session& session) {

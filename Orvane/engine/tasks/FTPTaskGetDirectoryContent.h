@@ -1,6 +1,8 @@
 #pragma once
+#include <memory>
 #include <string>
 
+#include "Orvane/engine/protocol/DirectoryListing.h"
 #include "Orvane/engine/tasks/FTPTask.h"
 
 // Lists the destination's starting folder (the folder being browsed), or, when that is gone,
@@ -13,7 +15,11 @@ public:
     void Execute() override;
 
 private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override;
+
     // CWD into the starting folder or its nearest ancestor that the server does not refuse
     // with 550; records the folder entered as the starting folder.
     void EnterNearestFolder(Session& session);
+
+    std::unique_ptr<DirectoryContent> m_content;  // goes with the done message; null on failure
 };

@@ -20,5 +20,9 @@ void CFTPTaskRenameDirectory::Execute() {
         session.reply = session.Open<CFTPCommandSequenceRenameDir>().Run(WireName(m_oldPath),
                                                                          WireName(m_newPath));
     });
+    Finish(std::move(result));
+}
+
+void CFTPTaskRenameDirectory::PostDone(std::unique_ptr<CTaskResult> result) {
     platform::PostOwned(NotifyWindow(), WM_RENAME_FINISHED, std::move(result), 0);
 }

@@ -13,6 +13,8 @@ public:
     void Execute() override;
 
 private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override;
+
     std::wstring m_oldPath;
     std::wstring m_newPath;
 };

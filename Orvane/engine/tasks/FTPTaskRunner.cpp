@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "Orvane/engine/tasks/ExceptionCode.h"
 #include "Orvane/engine/tasks/FTPTaskCreateDirectory.h"
 #include "Orvane/engine/tasks/FTPTaskGetDirectoryContent.h"
 #include "Orvane/engine/tasks/FTPTaskRenameDirectory.h"
@@ -22,7 +23,13 @@ CFTPTaskRunner::~CFTPTaskRunner() {
 
 void CFTPTaskRunner::ThreadProc(void* item) {
     std::unique_ptr<CFTPTask> task(static_cast<CFTPTask*>(item));
-    task->Execute();
+    try {
+        task->Execute();
+    } catch (...) {
+        // The window still gets its done message, so a job or a blocking wait does not wait
+        // for it in vain; the worker goes on with the next task.
+        task->ReportFailure(static_cast<std::uint32_t>(CurrentExceptionCode()));
+    }
 }
 
 void CFTPTaskRunner::DiscardItem(void* item) {

@@ -11,5 +11,9 @@ CFTPTaskTestConnection::CFTPTaskTestConnection(platform::WindowRef notifyWindow,
 void CFTPTaskTestConnection::Execute() {
     platform::PostToWindow(NotifyWindow(), WM_TEST_CONNECTION_STARTED, 0, 0);
     auto result = RunSession([&](Session& session) { EnterStartingFolder(session); });
+    Finish(std::move(result));
+}
+
+void CFTPTaskTestConnection::PostDone(std::unique_ptr<CTaskResult> result) {
     platform::PostOwned(NotifyWindow(), WM_TEST_CONNECTION_FINISHED, std::move(result), 0);
 }

@@ -9,4 +9,7 @@ public:
     CFTPTaskTestConnection(platform::WindowRef notifyWindow, FTPSettings destination,
                            platform::Event abortEvent, FTPTimeouts timeouts = {});
     void Execute() override;
+
+private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override;
 };

@@ -26,6 +26,10 @@ void CFTPTaskUpload::Execute() {
         EnterStartingFolder(session);
         StoreFiles(session);
     });
+    Finish(std::move(result));
+}
+
+void CFTPTaskUpload::PostDone(std::unique_ptr<CTaskResult> result) {
     platform::PostOwned(NotifyWindow(), WM_UPLOAD_FINISHED, std::move(result),
                         std::make_unique<std::wstring>(m_jobKey));
 }

@@ -20,6 +20,7 @@ public:
     void Execute() override;
 
 private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override;
     void StoreFiles(Session& session);
     // Notes the file in the transcript and tells the notify window that it is left out.
     void SkipFile(Session& session, const std::wstring& key, int error);

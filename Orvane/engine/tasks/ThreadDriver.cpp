@@ -95,12 +95,15 @@ std::deque<void*> CThreadDriver::TakeQueuedItems() {
 
 void CThreadDriver::WorkerProc(std::shared_ptr<State> state, CThreadDriver* driver,
                                std::uint64_t generation) {
-    for (;;) {
+    // The item the worker was started for runs even when a stop came first: its owner may wait
+    // for what it does (a data connection's thread, a task's done message). A stop only keeps
+    // the worker from taking another one.
+    for (bool first = true;; first = false) {
         void* item;
         {
             std::lock_guard queue(state->queueLock);
             if (state->generation != generation) return;  // let go by StopWorker: touch nothing
-            if (state->queue.empty() || state->stop.IsSet()) {
+            if (state->queue.empty() || (!first && state->stop.IsSet())) {
                 // Signalled before the queue lock is released: QueueItem then either appended
                 // its item before this test, or sees the stop event set and starts a worker.
                 state->stop.Set();
@@ -110,6 +113,11 @@ void CThreadDriver::WorkerProc(std::shared_ptr<State> state, CThreadDriver* driv
             item = state->queue.front();
             state->queue.pop_front();
         }
-        driver->ThreadProc(item);
+        try {
+            driver->ThreadProc(item);
+        } catch (...) {
+            // ThreadProc reports its own failures; anything that still gets out must not end
+            // the process (std::terminate) or the items queued behind this one.
+        }
     }
 }

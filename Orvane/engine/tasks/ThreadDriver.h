@@ -28,8 +28,10 @@ public:
     // Any thread.
     bool QueueItem(void* item);
 
-    // Signals the stop event and waits up to the stop time-out for the worker to end. True when
-    // it had not ended by then: it is abandoned to finish on its own (see ThreadDriver.cpp).
+    // Signals the stop event and waits up to the stop time-out for the worker to end. The item a
+    // worker was started for still runs (with the stop event set); those behind it stay queued.
+    // True when it had not ended by then: it is abandoned to finish on its own (see
+    // ThreadDriver.cpp).
     bool StopWorker();
 
     // The stop event, shared: set while no worker runs or a stop was requested.
@@ -38,7 +40,8 @@ public:
 protected:
     // Runs on the worker for each item, in queue order. The base does nothing. If StopWorker
     // gives up on the worker, this call goes on after the driver has been destroyed: it must
-    // touch only what its item keeps alive.
+    // touch only what its item keeps alive. It reports its failures itself: an exception that
+    // escapes is dropped, and the worker goes on with the next item.
     virtual void ThreadProc(void* item);
 
     // Gets back an item that will never run because no thread could be started. The base does

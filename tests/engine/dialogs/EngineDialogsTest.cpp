@@ -1,5 +1,6 @@
 // The engine's dialogs as real windows: the task result dialog's icons and text, and the remote
-// folder browser walking, creating and renaming folders on a real server.
+// folder browser walking, creating and renaming folders on a real server, and keeping still
+// while a create waits on a slow scripted one.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,6 +12,8 @@
 #include "Orvane/engine/dialogs/FTPEngineResLibDlgBrowseFolder.h"
 #include "Orvane/engine/dialogs/FTPEngineResLibDlgTaskResult.h"
 #include "Orvane/resources/EngineResourceIds.h"
+#include "platform/Window.h"
+#include "tests/support/FakeFtpServer.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/win32/DialogDriver.h"
 
@@ -97,6 +100,11 @@ TEST_F(Browser, WalksDownAndUpAndKeepsTheShownFolderInTheRecord) {
     Screenshot(dialog, "browse-folder");
 
     SendItemActivate(dialog, IDC_BROWSE_LIST, IndexOf(dialog, L"pub"));
+    // The record names "pub" from here on, while the listing is on its way: the entries shown
+    // (the login folder's) can be neither renamed nor added to, before any message has come.
+    ListView_EditLabel(List(dialog), 0);
+    ::SendMessageW(dialog, WM_COMMAND, IDC_BROWSE_NEW_FOLDER, 0);
+    EXPECT_EQ(ListView_GetEditControl(List(dialog)), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return ItemText(dialog, IDC_BROWSE_ADDRESS) == root + L"pub"; }));
     EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"..", L"incoming"}));
     EXPECT_EQ(destination.directory, L"pub");
@@ -162,6 +170,90 @@ TEST_F(Browser, RefusedLoginShowsTheResultAndLeavesNothingToChoose) {
     EXPECT_TRUE(ListTexts(List(browser.Handle())).empty());
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(browser.Handle(), IDC_BROWSE_OK)));
     EXPECT_EQ(destination.directory, L"");  // the last good folder: none was listed
+}
+
+// A create that the server answers only after a while, and the user presses New Folder, Ctrl+N
+// and F2 meanwhile: nothing starts a second blocking call (whose wait would take the first
+// one's result, and the first would report a time-out), and the first reports what the server did.
+TEST(BrowserBlockingCall, ListAndButtonsAreInertWhileACreateWaits) {
+    testsupport::FakeFtpServer server;
+    platform::Event reached(platform::EventReset::Manual), release(platform::EventReset::Manual);
+    auto login = [&] {
+        server.Send("220 ready\r\n")
+            .On("USER anna", "331 Password required.\r\n")
+            .On("PASS secret", "230 Logged in.\r\n")
+            .On("CWD pub", "250 Directory changed.\r\n");
+    };
+    login();
+    server.On("PASV", server.PassiveReply())
+        .On("LIST", "150 Here comes the listing.\r\n")
+        .SendData("drwxr-xr-x 2 ftp ftp 0 Jan 01 00:00 incoming\r\n")
+        .Send("226 Transfer complete.\r\n")
+        .On("QUIT", "221 Goodbye.\r\n")
+        .Accept();
+    login();
+    server.Expect("MKD made").Signal(reached).WaitFor(release);
+    server.Send("257 \"made\" created.\r\n").On("QUIT", "221 Goodbye.\r\n");
+    server.Start();
+
+    FTPSettings destination;
+    destination.server = L"127.0.0.1";
+    destination.port = server.Port();
+    destination.userName = L"anna";
+    destination.password = L"secret";
+    destination.directory = L"pub";
+    CFTPEngineResLibDlgBrowseFolder browser(destination, false);
+    ASSERT_TRUE(browser.Create(nullptr));
+    ::ShowWindow(browser.Handle(), SW_SHOW);
+    const HWND dialog = browser.Handle();
+    const HWND list = ::GetDlgItem(dialog, IDC_BROWSE_LIST);
+    ASSERT_TRUE(PumpUntil([&] { return !ItemText(dialog, IDC_BROWSE_ADDRESS).empty(); }));
+    ASSERT_EQ(ListTexts(list), (std::vector<std::wstring>{L"..", L"incoming"}));
+    PostClick(dialog, IDC_BROWSE_NEW_FOLDER);
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetEditControl(list) != nullptr; }));
+
+    // Messages to one thread come out in the order they were posted: once the marker's has been
+    // handled, so have the clicks and keys before it.
+    platform::Event handled(platform::EventReset::Manual);
+    platform::MessageWindow marker(L"OrvaneTestMarker", [&](unsigned message, std::uintptr_t, std::intptr_t) {
+        if (message != WM_APP) return false;
+        handled.Set();
+        return true;
+    });
+    // The list keeps the edit of the label being named until its end has been handled.
+    const HWND naming = ListView_GetEditControl(list);
+    bool editOpened = true;
+    int entries = 0;
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;  // held for the N below
+    ::SetKeyboardState(keys);
+    {
+        Helper user([&] {
+            if (!reached.Wait(platform::Millis(20000))) return;
+            PostClick(dialog, IDC_BROWSE_NEW_FOLDER);
+            ::PostMessageW(list, WM_KEYDOWN, 'N', 0);
+            ::PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
+            platform::PostToWindow(marker.Ref(), WM_APP, 0, 0);
+            if (handled.Wait(platform::Millis(20000))) {
+                const HWND edit = ListView_GetEditControl(list);
+                editOpened = edit != nullptr && edit != naming;
+                entries = ListView_GetItemCount(list);
+            }
+            release.Set();
+        });
+        // Ends the edit: the create starts, and its wait runs the messages until the release.
+        ::SendMessageW(naming, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"made"));
+        ::SendMessageW(naming, WM_KEYDOWN, VK_RETURN, 0);
+    }
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    EXPECT_FALSE(editOpened);
+    EXPECT_EQ(entries, 3);
+    EXPECT_EQ(ListTexts(list), (std::vector<std::wstring>{L"..", L"incoming", L"made"}));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_BROWSE_NEW_FOLDER)));
+    EXPECT_TRUE(server.Finish());
+    EXPECT_EQ(server.Failures(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -49,6 +49,12 @@ const Row kRows[] = {
     {2, L"0x00000002 File not found", L"The local file no longer exists, or its folder was moved or renamed."},
     {32, L"0x00000020 File in use",
      L"The local file cannot be read because another program has it open for writing."},
+    {8, L"0x00000008 Not enough memory", L"There was not enough memory to complete the operation."},
+    {1359, L"0x0000054f Internal error",
+     L"An unexpected condition inside the program ended the operation. Trying again may help."},
+    {10040, L"0x00002738 Listing too long",
+     L"The server sent a folder listing of more than 64 MiB, so it was not read to its end. The folder may "
+     L"hold too many entries, or the server may keep sending without end."},
     // Everything else falls to the last row, the engine's own codes included.
     {0, L"0x00000000 Unknown error", L"No additional information is available"},
     {6, L"0x00000006 Unknown error", L"No additional information is available"},

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #include "Orvane/engine/protocol/FTPCommandSequenceCreateDir.h"
@@ -32,10 +34,14 @@ public:
             EnterStartingFolder(session);
             if (m_step) m_step(session);
         });
-        platform::PostOwned(NotifyWindow(), WM_TEST_CONNECTION_FINISHED, std::move(result), 0);
+        Finish(std::move(result));
     }
 
 private:
+    void PostDone(std::unique_ptr<CTaskResult> result) override {
+        platform::PostOwned(NotifyWindow(), WM_TEST_CONNECTION_FINISHED, std::move(result), 0);
+    }
+
     Step m_step;
 };
 
@@ -103,16 +109,6 @@ TEST_F(FTPTaskSkeleton, RefusedLoginIsTheReplyNotAnError) {
     EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "QUIT"}));
 }
 
-TEST_F(FTPTaskSkeleton, ErrorCodeFromATaskStepKeepsTheLastReply) {
-    ScriptLogin(m_server).On("CWD /pub", "250 Directory changed.\r\n");
-    ScriptQuit(m_server);
-    auto result = Run(Destination(m_server.Port(), L"/pub"), [](auto&) { throw 10054; });
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->errorCode, 10054u);
-    EXPECT_EQ(result->reply.code, 250);
-    EXPECT_FALSE(result->Succeeded());
-}
-
 TEST_F(FTPTaskSkeleton, ReplyOfTheOwnStepBecomesTheResult) {
     // A refused MKD is followed by an attempt to enter the folder; both are refused.
     ScriptLogin(m_server)
@@ -147,6 +143,35 @@ TEST_F(FTPTaskSkeleton, AbortDuringAWaitEndsWith995) {
     stopper.join();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->errorCode, 995u);
+}
+
+// Whatever a step throws, the task ends with a result that keeps the last reply, and QUIT goes
+// out: no memory is a failed task, not the end of the process.
+TEST(FTPTaskErrors, FailureInATaskStepKeepsTheLastReplyAndStillQuits) {
+    const struct {
+        const char* name;
+        ProbeTask::Step step;
+        std::uint32_t code;
+    } rows[] = {
+        {"an engine error", [](auto&) { throw 10054; }, 10054},
+        {"no memory", [](auto&) { throw std::bad_alloc(); }, 8},
+        {"a fault of ours", [](auto&) { throw std::logic_error("unexpected"); }, 1359},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeFtpServer server;
+        ScriptLogin(server).On("CWD /pub", "250 Directory changed.\r\n");
+        ScriptQuit(server).Start();
+        TaskInbox inbox;
+        ProbeTask(inbox.Ref(), Destination(server.Port(), L"/pub"), platform::Event(platform::EventReset::Manual),
+                  row.step)
+            .Execute();
+        ASSERT_TRUE(inbox.WaitForResults(1));
+        EXPECT_EQ(inbox.results[0]->errorCode, row.code);
+        EXPECT_EQ(inbox.results[0]->reply.code, 250);
+        EXPECT_TRUE(server.Finish());
+        EXPECT_EQ(server.Failures(), std::vector<std::string>{});  // the QUIT included
+    }
 }
 
 TEST(FTPTaskErrors, RefusedConnectionIsTheErrorCode) {

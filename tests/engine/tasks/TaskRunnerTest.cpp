@@ -1,13 +1,18 @@
 // The runner with real tasks against the scripted fake server: queueing, blocking waits that
-// keep the thread's messages flowing, time-outs, late results, and stopping.
+// keep the thread's messages flowing, time-outs, late results, tasks that throw, and stopping.
 #include "Orvane/engine/tasks/FTPTaskRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <iterator>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
+#include "Orvane/engine/tasks/FTPTaskUpload.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
 
@@ -198,6 +203,49 @@ TEST(TaskRunnerWait, LateResultArrivingDuringTheNextWaitDoesNotEndIt) {
     EXPECT_TRUE(result.Succeeded());
     EXPECT_TRUE(Contains(result.transcript, L"MKD next"));
     EXPECT_FALSE(Contains(result.transcript, L"MKD late"));
+    ExpectScriptPlayed(server);
+}
+
+// ---- Failures outside the session -------------------------------------------------------------
+
+// An upload that fails where nothing of its own catches: at once, here.
+class ThrowingUpload : public CFTPTaskUpload {
+public:
+    ThrowingUpload(platform::WindowRef window, platform::Event abort, std::function<void()> fail)
+        : CFTPTaskUpload(window, ::Destination(21), std::move(abort), L"job", {}), m_fail(std::move(fail)) {}
+    void Execute() override { m_fail(); }
+
+private:
+    std::function<void()> m_fail;
+};
+
+// The runner reports the failure with the task's own done message, so the job controller hears
+// of it as of any failed upload, and goes on with the next task.
+TEST(TaskRunnerFailure, ExceptionThatEndsATaskIsItsFailedResultAndTheRunnerGoesOn) {
+    const struct {
+        const char* name;
+        std::function<void()> fail;
+        std::uint32_t code;
+    } rows[] = {
+        {"no memory", [] { throw std::bad_alloc(); }, 8},
+        {"a fault of ours", [] { throw std::logic_error("unexpected"); }, 1359},
+        {"an engine error", [] { throw 10054; }, 10054},
+    };
+    FakeFtpServer server;
+    ScriptMkdir(server, "after").Start();
+    TaskInbox inbox;
+    CFTPTaskRunner runner(kShortTimeouts);
+    for (const auto& row : rows)
+        runner.QueueTask(std::make_unique<ThrowingUpload>(inbox.Ref(), runner.AbortEvent(), row.fail));
+    runner.StartCreateDirectory(Destination(server.Port(), L"/pub"), L"after", inbox.Ref());
+    ASSERT_TRUE(inbox.WaitForResults(std::size(rows) + 1));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(inbox.results[i]->errorCode, rows[i].code);
+        ASSERT_EQ(inbox.uploads.at(i).message, WM_UPLOAD_FINISHED);
+        EXPECT_EQ(inbox.uploads.at(i).jobKey, L"job");
+    }
+    EXPECT_TRUE(inbox.results.back()->Succeeded());
     ExpectScriptPlayed(server);
 }
 

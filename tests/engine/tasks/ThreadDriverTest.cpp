@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -153,7 +154,35 @@ TEST(ThreadDriverQueue, ItemQueuedAsTheWorkerEndsIsNeverLeftBehind) {
     std::printf("rounds: %d, of them %d started a new worker\n", kRounds, startedNewWorker);
 }
 
+// An item that throws (no memory, say) must not end the process, nor the work queued behind it.
+TEST(ThreadDriverQueue, ItemThatThrowsLeavesTheProcessAndLaterItemsAlone) {
+    platform::Event secondRan(platform::EventReset::Manual);
+    int first = 1, second = 2;
+    TestDriver driver(kPatience, [&](void* item) {
+        if (Id(item) == 1) throw std::bad_alloc();
+        secondRan.Set();
+    });
+    driver.QueueItem(&first);
+    driver.QueueItem(&second);
+    EXPECT_TRUE(secondRan.Wait(kPatience));
+}
+
 // ---- Stopping -------------------------------------------------------------------------------
+
+// A command that has queued its data connection's thread and then, its final reply already in,
+// waits for that thread: the thread must run, or the listing is empty and the file unsent, both
+// reported as a success. Stopped at once, before the new worker can have taken its item.
+TEST(ThreadDriverStop, StopRightAfterQueueingStillRunsTheItemTheWorkerWasStartedFor) {
+    std::atomic<int> ran{0};
+    int item = 1;
+    TestDriver driver(kPatience, [&](void*) { ++ran; });
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(driver.QueueItem(&item));
+        EXPECT_FALSE(driver.StopWorker());
+        EXPECT_EQ(ran, round + 1);
+    }
+}
 
 TEST(ThreadDriverStop, StopEndsAWorkerThatWaitsOnTheStopEvent) {
     platform::Event running(platform::EventReset::Manual);

@@ -285,6 +285,61 @@ TEST(EngineStop, DestroyingTheEngineStopsAStalledUpload) {
     EXPECT_TRUE(server.Finish());
 }
 
+// A reset in the middle of a file, then a 226 from a server that keeps what arrived: the file is
+// not done, so it stays in the job, and the retry sends it again whole.
+TEST(EngineUploadFaults, FileCutShortStaysInTheJobAndTheRetrySendsItWhole) {
+    testsupport::TempDir local;
+    WriteFile(local.Path() / L"big.bin", 32u << 20);  // more than the socket buffers hold
+    const UploadJob job = JobOf(local.Path(), {local.Path() / L"big.bin"});
+    testsupport::FakeFtpServer server;
+    testsupport::TestListener data;
+    const std::string passive = "227 Entering Passive Mode (127,0,0,1," + std::to_string(data.Port() / 256) + "," +
+                                std::to_string(data.Port() % 256) + ").\r\n";
+    platform::Event cut{platform::EventReset::Manual}, drained{platform::EventReset::Manual};
+    for (platform::Event* sent : {&cut, &drained}) {
+        ScriptLogin(server)
+            .On("TYPE I", "200 Type set to I.\r\n")
+            .On("PASV", passive)
+            .On("STOR big.bin", "150 Ready.\r\n")
+            .WaitFor(*sent)
+            .Send("226 Transfer complete.\r\n");
+        if (sent == &cut) server.Accept();  // the failed run sends nothing more
+    }
+    server.On("TYPE A", "200 Type set to A.\r\n");
+    ScriptQuit(server).Start();
+
+    TaskInbox inbox;
+    CFTPEngine engine(kTimeouts);
+    platform::Event never{platform::EventReset::Manual};
+    engine.Upload(Destination(server.Port()), job.key, job, inbox.Ref());
+    {
+        platform::Socket socket = data.Accept(never, platform::Millis(5000));
+        std::vector<char> some(8192);
+        platform::Receive(socket, some, never, platform::Millis(5000));
+        socket.CloseAbortive();
+    }
+    cut.Set();
+    ASSERT_TRUE(inbox.WaitForResults(1));
+    EXPECT_EQ(inbox.results[0]->errorCode, static_cast<std::uint32_t>(platform::kErrorConnectionReset));
+    EXPECT_TRUE(inbox.Files(WM_UPLOAD_FILE_DONE).empty());
+
+    engine.Upload(Destination(server.Port()), job.key, job, inbox.Ref());  // the job as it was left
+    std::string arrived;
+    {
+        platform::Socket socket = data.Accept(never, platform::Millis(5000));
+        std::vector<char> buffer(1 << 16);
+        while (std::size_t n = platform::Receive(socket, buffer, never, platform::Millis(10000)))
+            arrived.append(buffer.data(), n);
+    }
+    drained.Set();
+    ASSERT_TRUE(inbox.WaitForResults(2));
+    EXPECT_TRUE(inbox.results[1]->Succeeded());
+    EXPECT_TRUE(arrived == ReadFile(local.Path() / L"big.bin"));
+    EXPECT_EQ(inbox.Files(WM_UPLOAD_FILE_DONE), KeysOf(job));
+    EXPECT_TRUE(server.Finish());
+    EXPECT_EQ(server.Failures(), std::vector<std::string>{});
+}
+
 TEST(UploadPaths, BuildUpPathClimbsOneLevelPerComponent) {
     EXPECT_EQ(BuildUpPath(L""), L"");
     EXPECT_EQ(BuildUpPath(L"\\\\"), L"");
