@@ -1,4 +1,4 @@
-// What bench/upload measures with our engine:
+// What bench/upload and bench/wan measure with our engine:
 //   orvane_bench upload PORT USER PASSWORD FOLDER FILE...  one session of STORs into FOLDER ("." for
 //                                                          the login folder); every file by name
 //   orvane_bench tree PORT USER PASSWORD FOLDER LOCAL      everything below the folder LOCAL,
