@@ -46,6 +46,7 @@ TlsStream::TlsStream(Socket socket, const TlsCredentials& credentials)
     : m_socket(std::move(socket)), m_session(credentials), m_pinned(credentials.Pinned()) {}
 
 void TlsStream::Handshake(Event& abort, Millis limit) {
+    if (m_established) return;
     const Deadline deadline(limit);
     RunHandshake(abort, deadline);
     m_info = m_session.Info();
