@@ -177,8 +177,12 @@ TEST_F(TlsServerTest, EachServerGetsItsVerdict) {
         if (c.pinned) pin = TlsTestServer::CertificateFacts(c.pinned).fingerprint;
         TlsCredentials credentials(c.target, pin);
         TlsStream stream = Open(c.service, credentials);
-        EXPECT_EQ(ErrorOf([&] { stream.Handshake(m_never, kGenerous); }), c.error);
-        if (c.error == 0) {
+        int error = c.error;
+        // Wine 8's SSL policy compares an address with the certificate's DNS names only, never
+        // with its address SANs.
+        if (testsupport::RunningUnderWine() && std::wstring(c.target) == L"127.0.0.1") error = platform::kErrorCertNameMismatch;
+        EXPECT_EQ(ErrorOf([&] { stream.Handshake(m_never, kGenerous); }), error);
+        if (error == 0) {
             EXPECT_EQ(stream.Trust(), c.trust);
             stream.Close(m_never, kGenerous);
         }
@@ -187,7 +191,10 @@ TEST_F(TlsServerTest, EachServerGetsItsVerdict) {
             EXPECT_EQ(stream.PeerCertificate()->fingerprint, TlsTestServer::CertificateFacts(c.certificate).fingerprint);
         }
     }
-    EXPECT_TRUE(m_server->WaitForLogLine("tls11 handshake-failed", kGenerous)) << m_server->Log();
+    // Wine 8 takes SCH_CREDENTIALS but ignores the protocols they disable: its handshake completes
+    // at TLS 1.1 and the stream refuses it afterwards. Elsewhere the hello offers nothing older.
+    const char* refusal = testsupport::RunningUnderWine() ? "tls11 handshake TLSv1.1" : "tls11 handshake-failed";
+    EXPECT_TRUE(m_server->WaitForLogLine(refusal, kGenerous)) << m_server->Log();
 }
 
 // The server ends the stream: with its close alert, which Receive reports as the end, or by
