@@ -84,10 +84,21 @@ SECURITY_STATUS Acquire(void* authenticationData, CredHandle& handle) {
                                        authenticationData, nullptr, nullptr, &handle, &expiry);
 }
 
-// Keeps only the last `extra` bytes of `received`: the ones SSPI did not use.
+// Keeps only the bytes SSPI did not use. An extra buffer that points into `received` says where
+// they are (after DecryptMessage they need not be the last ones); one without a pointer means the
+// last cbBuffer bytes.
 void KeepExtra(std::vector<char>& received, const SecBuffer& buffer) {
-    const std::size_t extra = buffer.BufferType == SECBUFFER_EXTRA ? buffer.cbBuffer : 0;
-    received.erase(received.begin(), received.end() - static_cast<std::ptrdiff_t>(std::min(extra, received.size())));
+    if (buffer.BufferType != SECBUFFER_EXTRA || buffer.cbBuffer == 0) {
+        received.clear();
+        return;
+    }
+    const std::size_t extra = std::min<std::size_t>(buffer.cbBuffer, received.size());
+    const auto at = reinterpret_cast<std::uintptr_t>(buffer.pvBuffer);
+    const auto begin = reinterpret_cast<std::uintptr_t>(received.data());
+    const bool inside = at >= begin && at - begin <= received.size() - extra;
+    const std::size_t start = inside ? at - begin : received.size() - extra;
+    std::memmove(received.data(), received.data() + start, extra);
+    received.resize(extra);
 }
 
 const SecBuffer* Find(const SecBuffer* buffers, std::size_t count, unsigned long type) {
