@@ -115,9 +115,10 @@ public:
     TlsCertificate PeerCertificate() const;
     // The system's verdict on the peer's certificate chain for the credentials' target name:
     // 0 when it chains to a trusted root, is valid now and names the target; otherwise the
-    // CERT_E_ or TRUST_E_ number of the first fault in this order: signature, untrusted root,
-    // unknown issuer, usage, validity period, name. Revocation is not checked, and missing
-    // intermediate certificates are not fetched from the network.
+    // CERT_E_ or TRUST_E_ number of the first fault in Windows' order: signature, untrusted root,
+    // unknown issuer, usage, basic constraints, validity period, name. Revocation is not checked,
+    // and missing intermediate certificates are not fetched from the network (neither wait could
+    // be aborted).
     int VerifyPeer() const;
     // The caller accepted the peer: later connections with the same credentials may resume this
     // session.

@@ -225,8 +225,12 @@ TEST_F(TlsServerTest, TheServersCloseAlertEndsTheStreamAndADropIsToldApart) {
 // Data connections resume the control connection's session through the credentials they share;
 // new credentials start afresh. Wine 8's SChannel never resumes (the row is skipped there).
 TEST_F(TlsServerTest, SharedCredentialsResumeTheSession) {
-    for (const char* service : {"trusted", "tls12"}) {  // TLS 1.3 tickets and TLS 1.2 sessions
-        SCOPED_TRACE(service);
+    struct Case {
+        const char* service;
+        const char* version;
+    };
+    for (const auto& [service, version] : {Case{"trusted", "TLSv1.3"}, Case{"tls12", "TLSv1.2"}}) {
+        SCOPED_TRACE(service);  // TLS 1.3 resumes with a ticket, TLS 1.2 with a session
         TlsCredentials control(L"localhost");
         TlsStream first = Open(service, control);
         first.Handshake(m_never, kGenerous);
@@ -240,9 +244,7 @@ TEST_F(TlsServerTest, SharedCredentialsResumeTheSession) {
         }
         EXPECT_TRUE(second.Info().resumed);
         EXPECT_EQ(second.Trust(), TlsTrust::Trusted);  // a resumed session is judged too
-        EXPECT_TRUE(m_server->WaitForLogLine(std::string(service) + " handshake TLSv1." +
-                                                 (std::string(service) == "tls12" ? "2" : "3") + " resumed=1",
-                                             kGenerous))
+        EXPECT_TRUE(m_server->WaitForLogLine(std::string(service) + " handshake " + version + " resumed=1", kGenerous))
             << m_server->Log();
         TlsCredentials other(L"localhost");
         TlsStream third = Open(service, other);
