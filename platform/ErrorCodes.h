@@ -30,4 +30,23 @@ inline constexpr int kErrorTryAgain = 11002;           // WSATRY_AGAIN
 inline constexpr int kErrorNoRecovery = 11003;         // WSANO_RECOVERY
 inline constexpr int kErrorNoData = 11004;             // WSANO_DATA; the engine's unreadable PASV reply
 
+// TLS: the SSPI and certificate-trust numbers Windows reports (HRESULTs, here as signed 32-bit
+// values). The POSIX backend reports the same numbers for the same failures.
+inline constexpr int kErrorTlsInternal = static_cast<int>(0x80090304u);          // SEC_E_INTERNAL_ERROR
+inline constexpr int kErrorTlsMessageAltered = static_cast<int>(0x8009030Fu);    // SEC_E_MESSAGE_ALTERED
+inline constexpr int kErrorTlsIllegalMessage = static_cast<int>(0x80090326u);    // SEC_E_ILLEGAL_MESSAGE
+inline constexpr int kErrorTlsDecryptFailure = static_cast<int>(0x80090330u);    // SEC_E_DECRYPT_FAILURE
+inline constexpr int kErrorTlsAlgorithmMismatch = static_cast<int>(0x80090331u); // SEC_E_ALGORITHM_MISMATCH: no common protocol or cipher
+inline constexpr int kErrorCertExpired = static_cast<int>(0x800B0101u);          // CERT_E_EXPIRED: expired or not yet valid
+inline constexpr int kErrorCertUntrustedRoot = static_cast<int>(0x800B0109u);    // CERT_E_UNTRUSTEDROOT: self-signed or an untrusted root
+inline constexpr int kErrorCertChaining = static_cast<int>(0x800B010Au);         // CERT_E_CHAINING: issuer unknown
+inline constexpr int kErrorCertTrustFailure = static_cast<int>(0x800B010Bu);     // TRUST_E_FAIL: any other chain fault
+inline constexpr int kErrorCertNameMismatch = static_cast<int>(0x800B010Fu);     // CERT_E_CN_NO_MATCH
+inline constexpr int kErrorCertWrongUsage = static_cast<int>(0x800B0110u);       // CERT_E_WRONG_USAGE: not for TLS servers
+inline constexpr int kErrorCertSignature = static_cast<int>(0x80096004u);        // TRUST_E_CERT_SIGNATURE
+inline constexpr int kErrorCertBasicConstraints = static_cast<int>(0x80096019u); // TRUST_E_BASIC_CONSTRAINTS
+// Ours, with the customer bit set so that it meets no system number: the server's certificate is
+// not the one whose fingerprint the user accepted.
+inline constexpr int kErrorCertChanged = static_cast<int>(0xA00B0001u);
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 // WSASocketW with INVALID_SOCKET. The close functions appear nowhere but here.
 #include <winsock2.h>
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <utility>
 
@@ -17,6 +18,10 @@ struct InvalidIsMinusOne {
 };
 struct InvalidSocket {
     static SOCKET Value() noexcept { return INVALID_SOCKET; }
+};
+template <class Pointer>
+struct InvalidIsNullPointer {
+    static Pointer Value() noexcept { return nullptr; }
 };
 
 template <class T, class Invalid, auto CloseFunction>
@@ -60,5 +65,11 @@ using UniqueFile = Unique<HANDLE, InvalidIsMinusOne, &::CloseHandle>;    // Crea
 using UniqueSocket = Unique<SOCKET, InvalidSocket, &::closesocket>;      // WSASocketW, accept
 using UniqueFind = Unique<HANDLE, InvalidIsMinusOne, &::FindClose>;      // FindFirstFileW
 using UniqueHandle = Unique<HANDLE, InvalidIsNull, &::CloseHandle>;     // CreateProcessW's handles
+using UniqueCertificate =                                                // QueryContextAttributesW
+    Unique<PCCERT_CONTEXT, InvalidIsNullPointer<PCCERT_CONTEXT>, &::CertFreeCertificateContext>;
+using UniqueCertificateChain =                                           // CertGetCertificateChain
+    Unique<PCCERT_CHAIN_CONTEXT, InvalidIsNullPointer<PCCERT_CHAIN_CONTEXT>, &::CertFreeCertificateChain>;
+inline void CloseCertificateStore(HCERTSTORE store) noexcept { ::CertCloseStore(store, 0); }
+using UniqueCertificateStore = Unique<HCERTSTORE, InvalidIsNull, &CloseCertificateStore>;  // CertOpenStore
 
 }  // namespace platform::win32
