@@ -3,10 +3,9 @@
 #include <utility>
 
 bool UploadJob::AddFile(UploadFileEntry entry) {
-    const std::uint32_t size = entry.size;
+    const std::uint64_t size = entry.size;
     std::wstring path = entry.localPath;
     if (!files.try_emplace(std::move(path), std::move(entry)).second) return false;
-    // The counter is 32-bit by record; the sum wraps as it does for the sizes' low bits.
-    totalBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(totalBytes) + size);
+    totalBytes += static_cast<std::int64_t>(size);
     return true;
 }
