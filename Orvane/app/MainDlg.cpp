@@ -23,7 +23,8 @@
 namespace {
 constexpr UINT_PTR kRetryTimer = 1001;
 constexpr UINT_PTR kRedrawTimer = 1002;
-}
+constexpr UINT kDeferredHandOffMessage = WM_APP + 1;  // posted to the main dialog, no parameters
+}  // namespace
 
 CMainDlg::CMainDlg(std::optional<std::wstring> argument)
     : CDialog(IDD_MAINDLG),
@@ -39,7 +40,8 @@ CMainDlg::CMainDlg(std::optional<std::wstring> argument)
 CMainDlg::~CMainDlg() = default;
 
 void CMainDlg::CloseAndQuit() {
-    m_handoffWindow.reset();
+    m_controller.OnEnding();
+    if (m_handoffWindow) m_handoffWindow->Destroy();
     if (Handle()) ::DestroyWindow(Handle());
     ::PostQuitMessage(0);
 }
@@ -170,17 +172,13 @@ std::optional<INT_PTR> CMainDlg::OnNotify(const NMHDR& header) {
 }
 
 std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        CloseAndQuit();
-        return TRUE;
-    }
     if (message == WM_DESTROY) {
         DiscardPendingTaskMessages(Handle());
         return std::nullopt;
     }
     if (message == WM_COPYDATA) {
         OnHandOff(wParam, lParam);
-        ::SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);  // a dialog answers through this
+        if (Handle()) ::SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);  // a dialog answers through this
         return TRUE;
     }
     if (OnUploadMessage(message, wParam, lParam)) return TRUE;
@@ -191,10 +189,22 @@ std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM l
 std::optional<LRESULT> CMainDlg::OnUploadMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const auto w = static_cast<std::uintptr_t>(wParam);
     const auto l = static_cast<std::uintptr_t>(lParam);
+    // Sent to us while the controller waits for the shell in a tray update: a tray click would
+    // open a modal loop in the middle of that update, and a close would end the program there.
+    if ((message == WM_TRAY_NOTIFY || message == WM_CLOSE) && m_controller.InTrayUpdate()) {
+        ::PostMessageW(Handle(), message, wParam, lParam);
+        return 0;
+    }
     switch (message) {
     case WM_COPYDATA:
         OnHandOff(wParam, lParam);
         return TRUE;
+    case WM_CLOSE:  // to either window: the program ends the normal way, never headless
+        CloseAndQuit();
+        return 0;
+    case kDeferredHandOffMessage:
+        m_controller.OnDeferredHandOff();
+        return 0;
     case WM_UPLOAD_STARTED:
         if (const auto key = platform::AdoptPosted<std::wstring>(l)) m_controller.OnUploadStarted(*key);
         return 0;
@@ -303,6 +313,10 @@ void CMainDlg::StartRetryTimer(std::uint32_t milliseconds) {
 
 void CMainDlg::StartRedrawTimer(std::uint32_t milliseconds) {
     ::SetTimer(Handle(), kRedrawTimer, milliseconds, nullptr);
+}
+
+void CMainDlg::ScheduleDeferredHandOff() {
+    ::PostMessageW(Handle(), kDeferredHandOffMessage, 0, 0);
 }
 
 void CMainDlg::KillRetryTimer() {

@@ -24,7 +24,8 @@ public:
     explicit CMainDlg(std::optional<std::wstring> argument);
     ~CMainDlg() override;
 
-    // Destroys the hand-off window and the dialog and ends the message loop.
+    // Destroys the hand-off window and the dialog and ends the message loop. The engine stops
+    // only when the object is destroyed after the loop.
     void CloseAndQuit() override;
     // Shown with the start-up state unless it serves a destination.
     bool IsShownAtStart() const { return !m_argument || m_argument->empty(); }
@@ -61,6 +62,7 @@ private:
     void StartRetryTimer(std::uint32_t milliseconds) override;
     void KillRetryTimer() override;
     void StartRedrawTimer(std::uint32_t milliseconds) override;
+    void ScheduleDeferredHandOff() override;
     void ShowResourceIcon(int id) override;
     void ShowProgressIcon(int percent) override;
     void SetTooltip(const std::wstring& text) override;
