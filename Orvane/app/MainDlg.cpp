@@ -26,9 +26,10 @@ constexpr UINT_PTR kRedrawTimer = 1002;
 constexpr UINT kDeferredHandOffMessage = WM_APP + 1;  // posted to the main dialog, no parameters
 }  // namespace
 
-CMainDlg::CMainDlg(std::optional<std::wstring> argument)
+CMainDlg::CMainDlg(std::optional<std::wstring> argument, CTrayIcon::Notify notify)
     : CDialog(IDD_MAINDLG),
       m_argument(std::move(argument)),
+      m_tray(notify),
       m_controller(*this, platform::SystemRegistry(), platform::SystemDataProtection()),
       m_engine(std::make_unique<CFTPEngine>()) {
     if (m_argument)
@@ -37,9 +38,13 @@ CMainDlg::CMainDlg(std::optional<std::wstring> argument)
             *m_argument);
 }
 
-CMainDlg::~CMainDlg() = default;
+// The icon goes first: stopping the engine below may wait up to a minute for its worker.
+CMainDlg::~CMainDlg() {
+    m_tray.Remove();
+}
 
 void CMainDlg::CloseAndQuit() {
+    m_tray.Remove();  // at once: the engine is stopped only after the loop, and may take its time
     m_controller.OnEnding();
     if (m_handoffWindow) m_handoffWindow->Destroy();
     if (Handle()) ::DestroyWindow(Handle());
@@ -181,6 +186,11 @@ std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM l
         if (Handle()) ::SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);  // a dialog answers through this
         return TRUE;
     }
+    // Only here, not for the hand-off window, which receives the broadcast as well.
+    if (m_taskbarCreated != 0 && message == m_taskbarCreated) {
+        m_tray.Restore();
+        return std::nullopt;
+    }
     if (OnUploadMessage(message, wParam, lParam)) return TRUE;
     return std::nullopt;
 }
@@ -292,6 +302,9 @@ void CMainDlg::ShowTrayMenu() {
     }
     const UINT command = ::TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_NONOTIFY | TPM_RETURNCMD, point.x, point.y, 0,
                                           Handle(), nullptr);
+    // Without a message to its window after it returns, the menu of a background program may
+    // stay up after a click elsewhere, or fail to open the next time.
+    ::PostMessageW(Handle(), WM_NULL, 0, 0);
     ::DestroyMenu(menu);
     if (command != ID_TRAY_STOP) return;
     if (m_controller.ErrorState()) m_controller.ShowErrorInformation();
