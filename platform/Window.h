@@ -24,12 +24,43 @@ bool IsWindowAlive(WindowRef window);
 // Posting hands a heap object to the receiving window, which adopts it with AdoptPosted on the
 // first line of its handler. Until the post has succeeded the sender owns it: when the window is
 // gone, the unique_ptr frees it here, so exactly one side deletes it.
+//
+// Any program on the desktop can post any message to our windows, with parameters of its own
+// making. So every object in flight is entered in a process-wide list of posted objects, with its
+// type, before it is posted, and AdoptPosted takes only what it finds there: a parameter that this
+// process did not post (or that was adopted already, or posted as another type) yields null, and
+// the handler ignores the message. Number-valued parameters never enter the list.
+namespace posted {
+
+// One tag per posted type; its address tells the types apart.
+template <class T>
+inline const char kType = 0;
+
+// Enters `object` (may be null: nothing is entered) into the list; it must not be there yet.
+void Enter(const void* object, const void* type);
+// Takes `object` out again, after a post that failed.
+void Withdraw(const void* object);
+// Takes the object named by `parameter` out of the list when it was entered with `type`, and
+// returns it; null for anything else.
+void* Take(std::uintptr_t parameter, const void* type);
+
+template <class T>
+std::uintptr_t Enter(const std::unique_ptr<T>& object) {
+    Enter(object.get(), &kType<T>);
+    return reinterpret_cast<std::uintptr_t>(object.get());
+}
+
+}  // namespace posted
+
 template <class W, class L>
 bool PostOwned(WindowRef window, unsigned message, std::unique_ptr<W> wParam,
                std::unique_ptr<L> lParam) {
-    if (!PostToWindow(window, message, reinterpret_cast<std::uintptr_t>(wParam.get()),
-                      reinterpret_cast<std::intptr_t>(lParam.get())))
+    const std::uintptr_t w = posted::Enter(wParam), l = posted::Enter(lParam);
+    if (!PostToWindow(window, message, w, static_cast<std::intptr_t>(l))) {
+        posted::Withdraw(wParam.get());
+        posted::Withdraw(lParam.get());
         return false;
+    }
     wParam.release();
     lParam.release();
     return true;
@@ -37,27 +68,33 @@ bool PostOwned(WindowRef window, unsigned message, std::unique_ptr<W> wParam,
 
 template <class W>
 bool PostOwned(WindowRef window, unsigned message, std::unique_ptr<W> wParam, std::intptr_t lParam) {
-    if (!PostToWindow(window, message, reinterpret_cast<std::uintptr_t>(wParam.get()), lParam))
+    if (!PostToWindow(window, message, posted::Enter(wParam), lParam)) {
+        posted::Withdraw(wParam.get());
         return false;
+    }
     wParam.release();
     return true;
 }
 
 template <class L>
 bool PostOwned(WindowRef window, unsigned message, std::uintptr_t wParam, std::unique_ptr<L> lParam) {
-    if (!PostToWindow(window, message, wParam, reinterpret_cast<std::intptr_t>(lParam.get())))
+    if (!PostToWindow(window, message, wParam, static_cast<std::intptr_t>(posted::Enter(lParam)))) {
+        posted::Withdraw(lParam.get());
         return false;
+    }
     lParam.release();
     return true;
 }
 
+// The object a message parameter carries, now owned by the caller; null when the parameter is
+// not an object of type T that this process posted and nobody adopted yet.
 template <class T>
 std::unique_ptr<T> AdoptPosted(std::uintptr_t parameter) {
-    return std::unique_ptr<T>(reinterpret_cast<T*>(parameter));
+    return std::unique_ptr<T>(static_cast<T*>(posted::Take(parameter, &posted::kType<T>)));
 }
 template <class T>
 std::unique_ptr<T> AdoptPosted(std::intptr_t parameter) {
-    return std::unique_ptr<T>(reinterpret_cast<T*>(parameter));
+    return AdoptPosted<T>(static_cast<std::uintptr_t>(parameter));
 }
 
 // Handles one message; false passes it to the system's default handling.

@@ -7,11 +7,14 @@
 #include "store/DestinationStore.h"
 
 CDlgErrorInfo::CDlgErrorInfo(const CTaskResult& result, const UploadJob& job)
-    : CDialog(IDD_ERROR_INFO), m_result(&result), m_job(&job) {}
+    : CDialog(IDD_ERROR_INFO),
+      m_result(result),
+      m_text(ErrorInfoText(result, job)),
+      m_destinationNumber(job.destinationNumber) {}
 
 INT_PTR CDlgErrorInfo::OnInitDialog() {
     CentreOnOwner();
-    AppendText(Item(IDC_ERROR_TEXT), ErrorInfoText(*m_result, *m_job));
+    AppendText(Item(IDC_ERROR_TEXT), m_text);
     return TRUE;
 }
 
@@ -19,7 +22,7 @@ bool CDlgErrorInfo::OnCommand(int id, int) {
     switch (id) {
     case IDC_CHECK_SETTINGS: {
         const DestinationStore store;
-        FTPDestination destination = store.GetDestination(m_job->destinationNumber);
+        FTPDestination destination = store.GetDestination(m_destinationNumber);
         CDlgFTPDestination dialog(destination);
         if (dialog.DoModal(ActiveOwner()) == IDOK) store.SaveDestination(destination);
         return true;
@@ -28,7 +31,7 @@ bool CDlgErrorInfo::OnCommand(int id, int) {
         End(4);
         return true;
     case IDC_SEE_LOG: {
-        CFTPEngineResLibDlgTaskResult dialog(*m_result);
+        CFTPEngineResLibDlgTaskResult dialog(m_result);
         dialog.DoModal(ActiveOwner());
         return true;
     }

@@ -30,7 +30,11 @@ CExtensionTargetWindow::CExtensionTargetWindow(OwnerHandler owner, std::wstring 
 }
 
 CExtensionTargetWindow::~CExtensionTargetWindow() {
-    if (m_window) ::DestroyWindow(m_window);
+    Destroy();
+}
+
+void CExtensionTargetWindow::Destroy() {
+    if (m_window) ::DestroyWindow(m_window);  // WM_NCDESTROY clears m_window
 }
 
 LRESULT CALLBACK CExtensionTargetWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -46,16 +50,17 @@ LRESULT CALLBACK CExtensionTargetWindow::WindowProcedure(HWND window, UINT messa
         self->m_window = nullptr;
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->OnMessage(message, wParam, lParam);
+    return self->OnMessage(window, message, wParam, lParam);
 }
 
-LRESULT CExtensionTargetWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+// `window` rather than m_window: the owner's handler may destroy the window before it returns.
+LRESULT CExtensionTargetWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
-        ::SetWindowTextW(m_window, m_title.c_str());
+        ::SetWindowTextW(window, m_title.c_str());
         return 0;
     }
     if (m_owner) {
         if (const auto result = m_owner(message, wParam, lParam)) return *result;
     }
-    return ::DefWindowProcW(m_window, message, wParam, lParam);
+    return ::DefWindowProcW(window, message, wParam, lParam);
 }

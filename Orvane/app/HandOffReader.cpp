@@ -9,10 +9,10 @@ namespace {
 // The longest path the system can name, terminator included.
 constexpr std::size_t kPathCapacity = 32768;
 
-std::uint32_t CurrentSize(const std::wstring& path) {
+std::uint64_t CurrentSize(const std::wstring& path) {
     try {
         platform::File file = platform::OpenForReading(path);
-        return static_cast<std::uint32_t>(platform::SizeOf(file));
+        return platform::SizeOf(file);
     } catch (int) {
         return 0;
     }
@@ -48,7 +48,7 @@ void ReadHandOffKey(const std::wstring& relativeFolder, const std::wstring& keyP
         // A value that is not a path is skipped alone; the files after it still count.
         std::optional<std::wstring> path = platform::ReadString(*key, name, kPathCapacity);
         if (!path) continue;
-        const std::uint32_t size = CurrentSize(*path);
+        const std::uint64_t size = CurrentSize(*path);
         job.AddFile({std::move(*path), name, relativeFolder, size});
     }
 }

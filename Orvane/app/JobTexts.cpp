@@ -12,6 +12,12 @@
 namespace {
 // A message box taller than the screen hides its OK button.
 constexpr std::size_t kLeftOutLinesShown = 20;
+
+// "%02d" of a count that may pass 99 (the hours of a long job).
+std::wstring TwoDigits(std::uint64_t value) {
+    return (value < 10 ? L"0" : L"") + std::to_wstring(value);
+}
+
 }  // namespace
 
 std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> arguments) {
@@ -35,7 +41,7 @@ std::wstring FillText(const std::wstring& format, std::initializer_list<std::wst
     return text;
 }
 
-std::wstring FormatByteSize(std::int32_t bytes) {
+std::wstring FormatByteSize(std::int64_t bytes) {
     if (bytes >= 1048577) {
         wchar_t number[32];
         std::swprintf(number, 32, L"%.1f", bytes / 1048576.0);
@@ -48,17 +54,18 @@ std::wstring FormatByteSize(std::int32_t bytes) {
 std::wstring EstimateRemainingTime(const UploadJob& job, std::uint32_t nowTick) {
     if (job.doneBytes <= 0) return platform::LoadText(IDS_TIME_UNKNOWN);
     const std::uint32_t elapsed = nowTick - job.startTick;
-    const double estimate = static_cast<double>(job.totalBytes) / job.doneBytes * elapsed;
-    const auto estimateTicks = static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::max(0.0, estimate)));
-    const std::uint32_t remaining = (estimateTicks - elapsed) / 1000;
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%02u:%02u:%02u", remaining / 3600, remaining % 3600 / 60, remaining % 60);
-    return text;
+    const double estimate = static_cast<double>(job.totalBytes) / static_cast<double>(job.doneBytes) * elapsed;
+    // More bytes reported than the job had (a file that grew) leave nothing to wait for; the
+    // upper bound only keeps the conversion defined (it is far beyond any real job).
+    const double remainingMs = std::clamp(estimate - elapsed, 0.0, 1e15);
+    const auto remaining = static_cast<std::uint64_t>(remainingMs) / 1000;
+    return TwoDigits(remaining / 3600) + L":" + TwoDigits(remaining % 3600 / 60) + L":" + TwoDigits(remaining % 60);
 }
 
 int ProgressPercent(const UploadJob& job) {
     if (job.totalBytes <= 0) return 0;  // no division by zero for a job without bytes
-    const double percent = std::trunc((job.doneBytes - 1.0) / job.totalBytes * 100.0);
+    const double percent =
+        std::trunc((static_cast<double>(job.doneBytes) - 1.0) / static_cast<double>(job.totalBytes) * 100.0);
     return static_cast<int>(std::clamp(percent, 0.0, 99.0));
 }
 
@@ -70,7 +77,9 @@ std::wstring ErrorInfoText(const CTaskResult& result, const UploadJob& job) {
         text += result.reply.text;
     text += L"\r\n";
     if (job.doneBytes > 0) {
-        const double share = job.totalBytes > 0 ? static_cast<double>(job.doneBytes) / job.totalBytes * 100.0 : 0.0;
+        const double share = job.totalBytes > 0
+                                 ? static_cast<double>(job.doneBytes) / static_cast<double>(job.totalBytes) * 100.0
+                                 : 0.0;
         text += FillText(platform::LoadText(IDS_AFTER_SHARE), {std::to_wstring(static_cast<int>(share))});
     } else {
         text += platform::LoadText(result.errorCode != 0 ? IDS_BEFORE_START_SETTINGS : IDS_BEFORE_START_EITHER);

@@ -14,7 +14,7 @@
 std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> arguments);
 
 // "1.0MB" from 1048577 bytes on, "1KB" to "1024KB" from 1025 to 1048576, plain digits below.
-std::wstring FormatByteSize(std::int32_t bytes);
+std::wstring FormatByteSize(std::int64_t bytes);
 
 // The time still needed at the rate so far, "hh:mm:ss" (hours may take more digits); "unknown"
 // before any byte was counted, when there is no rate yet.

@@ -23,11 +23,13 @@
 namespace {
 constexpr UINT_PTR kRetryTimer = 1001;
 constexpr UINT_PTR kRedrawTimer = 1002;
-}
+constexpr UINT kDeferredHandOffMessage = WM_APP + 1;  // posted to the main dialog, no parameters
+}  // namespace
 
-CMainDlg::CMainDlg(std::optional<std::wstring> argument)
+CMainDlg::CMainDlg(std::optional<std::wstring> argument, CTrayIcon::Notify notify)
     : CDialog(IDD_MAINDLG),
       m_argument(std::move(argument)),
+      m_tray(notify),
       m_controller(*this, platform::SystemRegistry(), platform::SystemDataProtection()),
       m_engine(std::make_unique<CFTPEngine>()) {
     if (m_argument)
@@ -36,10 +38,15 @@ CMainDlg::CMainDlg(std::optional<std::wstring> argument)
             *m_argument);
 }
 
-CMainDlg::~CMainDlg() = default;
+// The icon goes first: stopping the engine below may wait up to a minute for its worker.
+CMainDlg::~CMainDlg() {
+    m_tray.Remove();
+}
 
 void CMainDlg::CloseAndQuit() {
-    m_handoffWindow.reset();
+    m_tray.Remove();  // at once: the engine is stopped only after the loop, and may take its time
+    m_controller.OnEnding();
+    if (m_handoffWindow) m_handoffWindow->Destroy();
     if (Handle()) ::DestroyWindow(Handle());
     ::PostQuitMessage(0);
 }
@@ -170,18 +177,19 @@ std::optional<INT_PTR> CMainDlg::OnNotify(const NMHDR& header) {
 }
 
 std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        CloseAndQuit();
-        return TRUE;
-    }
     if (message == WM_DESTROY) {
         DiscardPendingTaskMessages(Handle());
         return std::nullopt;
     }
     if (message == WM_COPYDATA) {
         OnHandOff(wParam, lParam);
-        ::SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);  // a dialog answers through this
+        if (Handle()) ::SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);  // a dialog answers through this
         return TRUE;
+    }
+    // Only here, not for the hand-off window, which receives the broadcast as well.
+    if (m_taskbarCreated != 0 && message == m_taskbarCreated) {
+        m_tray.Restore();
+        return std::nullopt;
     }
     if (OnUploadMessage(message, wParam, lParam)) return TRUE;
     return std::nullopt;
@@ -191,10 +199,22 @@ std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM l
 std::optional<LRESULT> CMainDlg::OnUploadMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const auto w = static_cast<std::uintptr_t>(wParam);
     const auto l = static_cast<std::uintptr_t>(lParam);
+    // Sent to us while the controller waits for the shell in a tray update: a tray click would
+    // open a modal loop in the middle of that update, and a close would end the program there.
+    if ((message == WM_TRAY_NOTIFY || message == WM_CLOSE) && m_controller.InTrayUpdate()) {
+        ::PostMessageW(Handle(), message, wParam, lParam);
+        return 0;
+    }
     switch (message) {
     case WM_COPYDATA:
         OnHandOff(wParam, lParam);
         return TRUE;
+    case WM_CLOSE:  // to either window: the program ends the normal way, never headless
+        CloseAndQuit();
+        return 0;
+    case kDeferredHandOffMessage:
+        m_controller.OnDeferredHandOff();
+        return 0;
     case WM_UPLOAD_STARTED:
         if (const auto key = platform::AdoptPosted<std::wstring>(l)) m_controller.OnUploadStarted(*key);
         return 0;
@@ -288,6 +308,9 @@ void CMainDlg::ShowTrayMenu() {
     }
     const UINT command = ::TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_NONOTIFY | TPM_RETURNCMD, point.x, point.y, 0,
                                           Handle(), nullptr);
+    // Without a message to its window after it returns, the menu of a background program may
+    // stay up after a click elsewhere, or fail to open the next time.
+    ::PostMessageW(Handle(), WM_NULL, 0, 0);
     ::DestroyMenu(menu);
     if (command != ID_TRAY_STOP) return;
     if (m_controller.ErrorState()) m_controller.ShowErrorInformation();
@@ -309,6 +332,10 @@ void CMainDlg::StartRetryTimer(std::uint32_t milliseconds) {
 
 void CMainDlg::StartRedrawTimer(std::uint32_t milliseconds) {
     ::SetTimer(Handle(), kRedrawTimer, milliseconds, nullptr);
+}
+
+void CMainDlg::ScheduleDeferredHandOff() {
+    ::PostMessageW(Handle(), kDeferredHandOffMessage, 0, 0);
 }
 
 void CMainDlg::KillRetryTimer() {

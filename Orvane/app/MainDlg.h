@@ -21,10 +21,12 @@ inline constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;
 // and runs the jobs the shell extension hands to it.
 class CMainDlg final : public CDialog, private UploadControllerHost {
 public:
-    explicit CMainDlg(std::optional<std::wstring> argument);
+    // `notify` reaches the notification area (tests record it instead).
+    explicit CMainDlg(std::optional<std::wstring> argument, CTrayIcon::Notify notify = &::Shell_NotifyIconW);
     ~CMainDlg() override;
 
-    // Destroys the hand-off window and the dialog and ends the message loop.
+    // Takes the icon away, destroys the hand-off window and the dialog, and ends the message
+    // loop. The engine stops only when the object is destroyed after the loop.
     void CloseAndQuit() override;
     // Shown with the start-up state unless it serves a destination.
     bool IsShownAtStart() const { return !m_argument || m_argument->empty(); }
@@ -61,6 +63,7 @@ private:
     void StartRetryTimer(std::uint32_t milliseconds) override;
     void KillRetryTimer() override;
     void StartRedrawTimer(std::uint32_t milliseconds) override;
+    void ScheduleDeferredHandOff() override;
     void ShowResourceIcon(int id) override;
     void ShowProgressIcon(int percent) override;
     void SetTooltip(const std::wstring& text) override;
@@ -71,6 +74,8 @@ private:
     std::uint32_t NowTick() override;
 
     std::optional<std::wstring> m_argument;
+    // Broadcast by the shell when the notification area was made anew.
+    const UINT m_taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     std::int32_t m_defaultDestination = 0;
     CTrayIcon m_tray;
     CIconConstructorProgress m_progressIcon;

@@ -13,7 +13,7 @@ void CopyCut(wchar_t (&field)[N], const std::wstring& text) {
 
 }  // namespace
 
-CTrayIcon::CTrayIcon() : m_data{} {
+CTrayIcon::CTrayIcon(Notify notify) : m_notify(notify), m_data{} {
     // The form with balloon fields, as every version since Windows 2000 reads it.
     m_data.cbSize = NOTIFYICONDATAW_V2_SIZE;
     m_data.uID = 1;
@@ -33,12 +33,12 @@ void CTrayIcon::Show(HICON icon) {
     m_data.hIcon = icon;
     if (!m_added) {
         m_data.uFlags = NIF_MESSAGE | NIF_ICON;
-        ::Shell_NotifyIconW(NIM_ADD, &m_data);
+        m_notify(NIM_ADD, &m_data);
         m_added = true;
         return;
     }
     m_data.uFlags = NIF_ICON;
-    ::Shell_NotifyIconW(NIM_MODIFY, &m_data);
+    m_notify(NIM_MODIFY, &m_data);
     if (replaced) ::DestroyIcon(replaced);
 }
 
@@ -58,7 +58,7 @@ void CTrayIcon::ShowBuiltIcon(HICON icon) {
 void CTrayIcon::SetTooltip(const std::wstring& text) {
     CopyCut(m_data.szTip, text);
     m_data.uFlags = NIF_TIP;
-    ::Shell_NotifyIconW(NIM_MODIFY, &m_data);
+    m_notify(NIM_MODIFY, &m_data);
 }
 
 void CTrayIcon::ShowBalloon(DWORD kind, const std::wstring& title, const std::wstring& text, UINT timeout) {
@@ -67,14 +67,20 @@ void CTrayIcon::ShowBalloon(DWORD kind, const std::wstring& title, const std::ws
     m_data.dwInfoFlags = kind;
     m_data.uTimeout = timeout;
     m_data.uFlags = NIF_INFO;
-    ::Shell_NotifyIconW(NIM_MODIFY, &m_data);
+    m_notify(NIM_MODIFY, &m_data);
 }
 
 void CTrayIcon::Remove() {
     if (!m_added) return;
     m_data.uFlags = 0;
-    ::Shell_NotifyIconW(NIM_DELETE, &m_data);
+    m_notify(NIM_DELETE, &m_data);
     if (m_data.hIcon) ::DestroyIcon(m_data.hIcon);
     m_data.hIcon = nullptr;
     m_added = false;
+}
+
+void CTrayIcon::Restore() {
+    if (!m_added) return;
+    m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_notify(NIM_ADD, &m_data);
 }

@@ -9,7 +9,10 @@
 // it away.
 class CTrayIcon {
 public:
-    CTrayIcon();
+    // How the entry reaches the notification area; tests pass a recorder.
+    using Notify = decltype(&::Shell_NotifyIconW);
+
+    explicit CTrayIcon(Notify notify = &::Shell_NotifyIconW);
     ~CTrayIcon();
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
@@ -23,10 +26,14 @@ public:
     void SetTooltip(const std::wstring& text);  // first 127 characters
     void ShowBalloon(DWORD kind, const std::wstring& title, const std::wstring& text, UINT timeout);
     void Remove();
+    // Adds the entry again, with the icon and tooltip it has now, after the notification area
+    // was made anew (the shell restarted and broadcast "TaskbarCreated"): the old one is gone.
+    void Restore();
 
 private:
     void Show(HICON icon);
 
+    Notify m_notify;
     NOTIFYICONDATAW m_data;
     int m_resourceId = 0;
     HICON m_builtIcon = nullptr;

@@ -33,11 +33,31 @@ const UploadJob* UploadController::CurrentJob() const {
 }
 
 void UploadController::OnHandOff(std::int32_t number, const std::wstring& key) {
+    if (m_ending) return;
+    if (m_trayUpdates > 0) {
+        // Sent to us while a tray update waits for the shell: its modal browser would run in
+        // the middle of that update, and the job being drawn could end under it.
+        m_deferredHandOffs.emplace_back(number, key);
+        m_host.ScheduleDeferredHandOff();
+        return;
+    }
     const DestinationStore store(m_registry, m_protection);
     FTPDestination destination = store.GetDestination(number);
-    if (!IsSkipFolderConfirmation(m_registry) && !m_host.ConfirmFolder(destination)) {
-        m_host.CloseAndQuit();
-        return;
+    const bool confirm = !IsSkipFolderConfirmation(m_registry);
+    if (confirm) {
+        // The browser runs its own message loop: jobs go on finishing meanwhile, and the last
+        // one must not end the program while this hand-off is still to become a job.
+        ++m_openConfirmations;
+        const bool accepted = m_host.ConfirmFolder(destination);
+        --m_openConfirmations;
+        if (m_ending) return;  // stopped meanwhile: the hand-off stays for another time
+        if (!accepted) {
+            // Cancel drops this hand-off only: the user said no to it, so its key goes; the
+            // other jobs go on, and the program ends only when nothing is left at all.
+            DeleteHandOffKey(number, key);
+            EndIfIdle();
+            return;
+        }
     }
     UploadJob job;
     job.destinationNumber = number;
@@ -45,25 +65,60 @@ void UploadController::OnHandOff(std::int32_t number, const std::wstring& key) {
     job.key = key;
     ReadHandOffKey(L"", HandOffKeyPath(store.GetDestination(number), key), job, m_registry);
     if (!m_jobs.emplace(key, std::move(job)).second) return;  // a key already present keeps its job
-    m_confirmedFolders.emplace(key, destination.directory);
+    if (confirm) m_confirmedFolders.emplace(key, destination.directory);
     if (m_jobs.size() == 1) Start(m_jobs.begin()->second);
 }
 
+void UploadController::OnDeferredHandOff() {
+    if (m_deferredHandOffs.empty()) return;
+    const auto [number, key] = std::move(m_deferredHandOffs.front());
+    m_deferredHandOffs.pop_front();
+    OnHandOff(number, key);
+}
+
+template <class Call>
+void UploadController::TrayUpdate(Call call) {
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{++m_trayUpdates};
+    call();
+}
+
 void UploadController::Start(UploadJob& job) {
+    // One task at a time: a second one would send the same files again.
+    if (m_ending || m_taskRunning) return;
     FTPDestination destination = DestinationStore(m_registry, m_protection).GetDestination(job.destinationNumber);
     if (const auto folder = m_confirmedFolders.find(job.key); folder != m_confirmedFolders.end())
         destination.directory = folder->second;
-    for (const auto& [path, bytes] : m_partialBytes) job.doneBytes -= static_cast<std::int32_t>(bytes);
+    for (const auto& [path, bytes] : m_partialBytes) job.doneBytes -= bytes;
     m_partialBytes.clear();
+    m_taskRunning = true;
+    m_errorState = false;  // the failure is no longer pending once its retry is under way
     m_host.StartUpload(destination, job.key, job);
+}
+
+void UploadController::EndProgram() {
+    m_ending = true;
+    m_host.CloseAndQuit();
+}
+
+// A modal browser or report runs its own message loop: a job may end, or a hand-off arrive, in
+// it. Only when none is open, no job is left and no hand-off waits does the program end.
+void UploadController::EndIfIdle() {
+    if (!m_ending && m_jobs.empty() && m_openConfirmations == 0 && m_openReports == 0 &&
+        m_deferredHandOffs.empty())
+        EndProgram();
 }
 
 void UploadController::OnUploadStarted(const std::wstring& key) {
     if (UploadJob* job = Find(key)) {
         job->startTick = m_host.NowTick();
         m_shownTooltip = FillText(platform::LoadText(IDS_STARTED_TOOLTIP), {job->destinationName});
-        m_host.SetTooltip(m_shownTooltip);
-        m_host.ShowResourceIcon(kUploadingIcon);
+        TrayUpdate([&] {
+            m_host.SetTooltip(m_shownTooltip);
+            m_host.ShowResourceIcon(kUploadingIcon);
+        });
         m_shownPercent = -1;  // the first report of this job draws its icon and its tooltip
         m_tooltipTick = 0;
     }
@@ -75,7 +130,7 @@ void UploadController::OnUploadStarted(const std::wstring& key) {
 void UploadController::OnProgress(const std::wstring& localPath, std::int64_t bytes) {
     UploadJob* job = Find(m_currentKey);
     if (!job || !job->files.count(localPath)) return;  // a file already confirmed no longer counts
-    job->doneBytes += static_cast<std::int32_t>(bytes);
+    job->doneBytes += bytes;
     m_partialBytes[localPath] += bytes;
     ShowProgress(*job);
 }
@@ -84,7 +139,7 @@ void UploadController::ShowProgress(const UploadJob& job) {
     // Reports come per 8 KiB chunk, far more often than the tray can be redrawn usefully.
     if (const int percent = ProgressPercent(job); percent != m_shownPercent) {
         m_shownPercent = percent;
-        m_host.ShowProgressIcon(percent);
+        TrayUpdate([&] { m_host.ShowProgressIcon(percent); });
     }
     // The byte count changes with every chunk; a tooltip redrawn more than twice a second shows
     // nothing more, and each redraw is a round trip to the shell that the queue waits for. Reports
@@ -108,7 +163,7 @@ void UploadController::ShowProgressTooltip(const UploadJob& job, std::uint32_t n
     if (tooltip == m_shownTooltip) return;
     m_shownTooltip = std::move(tooltip);
     m_tooltipTick = now == 0 ? 1 : now;
-    m_host.SetTooltip(m_shownTooltip);
+    TrayUpdate([&] { m_host.SetTooltip(m_shownTooltip); });
 }
 
 void UploadController::OnRedrawTimer() {
@@ -130,26 +185,30 @@ void UploadController::OnFileSkipped(const std::wstring& localPath, const std::w
 }
 
 void UploadController::OnUploadFinished(const CTaskResult& result, const std::wstring& key) {
+    m_taskRunning = false;
     m_lastResult = result;
     std::optional<std::wstring> report;
     if (!result.Succeeded()) {
         m_errorState = true;
-        m_host.ShowResourceIcon(kFailedIcon);
         const UploadJob* job = Find(key);
         m_shownTooltip = job ? FillText(platform::LoadText(IDS_FAILED_TOOLTIP), {job->destinationName})
                              : platform::LoadText(IDS_FAILED_TOOLTIP_NO_JOB);
-        m_host.SetTooltip(m_shownTooltip);
         m_host.StartRetryTimer(RetryDelay());
-        if (m_showBalloon) {
-            WriteTrace(L"Balloon go\n");
-            m_host.ShowErrorBalloon(platform::LoadText(IDS_FAILED_BALLOON_TITLE),
-                                    platform::LoadText(IDS_FAILED_BALLOON_TEXT));
-        }
+        TrayUpdate([&] {
+            m_host.ShowResourceIcon(kFailedIcon);
+            m_host.SetTooltip(m_shownTooltip);
+            if (m_showBalloon) {
+                WriteTrace(L"Balloon go\n");
+                m_host.ShowErrorBalloon(platform::LoadText(IDS_FAILED_BALLOON_TITLE),
+                                        platform::LoadText(IDS_FAILED_BALLOON_TEXT));
+            }
+        });
     } else {
+        m_errorState = false;
         m_showBalloon = true;
         if (const UploadJob* job = Find(key)) {
             if (!job->leftOut.empty()) report = LeftOutReportText(*job);
-            DeleteHandOffKey(*job);
+            DeleteHandOffKey(job->destinationNumber, key);
             m_jobs.erase(key);
             m_confirmedFolders.erase(key);
             m_partialBytes.clear();
@@ -158,7 +217,7 @@ void UploadController::OnUploadFinished(const CTaskResult& result, const std::ws
     if (!m_jobs.empty() && !m_errorState) Start(m_jobs.begin()->second);
     // The queue goes on first: the report waits for the user, the next job need not.
     if (report) ShowLeftOutReport(*report);
-    EndIfNoJobLeft();
+    EndIfIdle();
 }
 
 void UploadController::ShowLeftOutReport(const std::wstring& text) {
@@ -167,18 +226,11 @@ void UploadController::ShowLeftOutReport(const std::wstring& text) {
     --m_openReports;
 }
 
-// While a report is open, a hand-off may have brought a new job, or the last job may have
-// ended: only the outermost report's end may end the program, and only with no job left.
-void UploadController::EndIfNoJobLeft() {
-    if (m_jobs.empty() && m_openReports == 0) m_host.CloseAndQuit();
-}
-
-void UploadController::DeleteHandOffKey(const UploadJob& job) {
-    const FTPDestination destination =
-        DestinationStore(m_registry, m_protection).GetDestination(job.destinationNumber);
-    if (auto key = m_registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination),
-                                   platform::Access::ReadWrite))
-        key->DeleteTree(job.key);
+void UploadController::DeleteHandOffKey(std::int32_t number, const std::wstring& key) {
+    const FTPDestination destination = DestinationStore(m_registry, m_protection).GetDestination(number);
+    if (auto destinationKey = m_registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination),
+                                              platform::Access::ReadWrite))
+        destinationKey->DeleteTree(key);
 }
 
 std::uint32_t UploadController::RetryDelay() const {
@@ -193,7 +245,7 @@ void UploadController::OnRetryTimer() {
 
 void UploadController::RetryCurrent() {
     UploadJob* job = Find(m_currentKey);
-    if (!job) return;
+    if (!job || !m_errorState) return;
     ++m_retryCount;
     Start(*job);
 }
@@ -201,30 +253,43 @@ void UploadController::RetryCurrent() {
 void UploadController::ConfirmStop() {
     const UploadJob* job = CurrentJob();
     if (!job) {
-        m_host.CloseAndQuit();
+        EndProgram();
         return;
     }
     const std::wstring estimate = EstimateRemainingTime(*job, m_host.NowTick());
     const std::wstring question =
         m_jobs.size() < 2 ? FillText(platform::LoadText(IDS_STOP_ONE), {estimate})
                           : FillText(platform::LoadText(IDS_STOP_SEVERAL), {estimate, std::to_wstring(m_jobs.size() - 1)});
-    if (m_host.AskToStop(question)) m_host.CloseAndQuit();
+    if (m_host.AskToStop(question)) EndProgram();
 }
 
 void UploadController::ShowErrorInformation() {
+    // The dialog belongs to a pending failure, and one at a time: a second balloon click reaches
+    // here from inside the open dialog's own loop.
+    if (!m_errorState || m_errorDialogOpen) return;
     m_host.KillRetryTimer();
-    const UploadJob* job = CurrentJob();
-    if (!job) {
-        m_host.CloseAndQuit();
+    const UploadJob* current = CurrentJob();
+    if (!current) {
+        EndProgram();
         return;
     }
-    const std::optional<int> answer = m_host.ShowErrorDialog(m_lastResult, *job);
+    // Copies: whatever the dialog's loop lets happen to the job, the dialog never reads a job
+    // that is gone.
+    const CTaskResult result = m_lastResult;
+    const UploadJob job = *current;
+    m_errorDialogOpen = true;
+    const std::optional<int> answer = m_host.ShowErrorDialog(result, job);
+    m_errorDialogOpen = false;
+    if (m_ending) return;
+    if (answer && *answer != kRetryAnswer) {
+        EndProgram();
+        return;
+    }
+    if (!m_errorState) return;  // restarted or ended meanwhile: nothing is left to retry
     if (!answer) {
         m_host.StartRetryTimer(RetryDelay());  // no dialog: the automatic retry must still come
-    } else if (*answer == kRetryAnswer) {
-        m_showBalloon = false;
-        RetryCurrent();
-    } else {
-        m_host.CloseAndQuit();
+        return;
     }
+    m_showBalloon = false;
+    RetryCurrent();
 }

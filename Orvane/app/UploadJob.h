@@ -9,7 +9,7 @@ struct UploadFileEntry {
     std::wstring localPath;       // the full local path; the entry's key in its job
     std::wstring name;            // stored under this name in its remote folder
     std::wstring relativeFolder;  // below the starting folder, components joined by "\"; empty at the top
-    std::uint32_t size = 0;       // low 32 bits of the size when the job was built; 0 if unreadable then
+    std::uint64_t size = 0;       // the size when the job was built; 0 if unreadable then
 };
 
 // A selected item that is not sent because it could not be read: a folder the hand-off could
@@ -28,8 +28,9 @@ using UploadFileMap = std::map<std::wstring, UploadFileEntry>;
 struct UploadJob {
     UploadFileMap files;            // a file leaves once the server has confirmed it or it is left out
     std::uint32_t startTick = 0;    // tick count of the latest (re)start; 0 before the first
-    std::int32_t totalBytes = 0;    // sum of the sizes when the job was built, less those left out
-    std::int32_t doneBytes = 0;     // bytes reported for files still in the map; never reset
+    // Counted in 64 bits: one file alone may pass 4 GiB. Nothing stored or sent depends on it.
+    std::int64_t totalBytes = 0;    // sum of the sizes when the job was built, less those left out
+    std::int64_t doneBytes = 0;     // bytes reported for files still in the map; never reset
     std::int32_t destinationNumber = 0;
     std::wstring destinationName;   // the destination's display name at hand-off time
     std::wstring key;               // the hand-off key's GUID text

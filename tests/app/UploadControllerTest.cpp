@@ -1,11 +1,13 @@
 // The job controller over plain fakes of its windows: queue order, counting, estimate, retry
-// delays, the stop question, and the folder each job was confirmed for.
+// delays, the stop question, and the folder each job was confirmed for. The fakes of the two
+// modal dialogs call back into the controller while they are "open", as their message loops do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <utility>
 
 #include "Orvane/app/JobTexts.h"
 #include "Orvane/app/UploadController.h"
@@ -34,6 +36,7 @@ public:
         started.push_back({key, destination.directory, job.files.size()});
     }
     bool ConfirmFolder(FTPSettings& destination) override {
+        if (duringConfirmation) std::exchange(duringConfirmation, nullptr)();
         if (!confirmedFolder) return false;
         destination.directory = *confirmedFolder;
         return true;
@@ -42,8 +45,12 @@ public:
     void StartRetryTimer(std::uint32_t milliseconds) override { timers.push_back(milliseconds); }
     void KillRetryTimer() override { ++kills; }
     void StartRedrawTimer(std::uint32_t milliseconds) override { redraws.push_back(milliseconds); }
+    void ScheduleDeferredHandOff() override { ++deferredHandOffs; }
     void ShowResourceIcon(int id) override { icons.push_back(id); }
-    void ShowProgressIcon(int percent) override { percents.push_back(percent); }
+    void ShowProgressIcon(int percent) override {
+        if (duringTrayUpdate) std::exchange(duringTrayUpdate, nullptr)();
+        percents.push_back(percent);
+    }
     void SetTooltip(const std::wstring& text) override {
         tooltip = text;
         ++tooltips;
@@ -53,7 +60,12 @@ public:
         question = text;
         return answerYes;
     }
-    std::optional<int> ShowErrorDialog(const CTaskResult&, const UploadJob&) override { return dialogAnswer; }
+    std::optional<int> ShowErrorDialog(const CTaskResult&, const UploadJob& job) override {
+        ++dialogs;
+        if (duringErrorDialog) std::exchange(duringErrorDialog, nullptr)();
+        dialogDestination = job.destinationNumber;  // the dialog still reads what it was given
+        return dialogAnswer;
+    }
     void ShowLeftOutReport(const std::wstring& text) override {
         reports.push_back(text);
         quitsWhenReported = quits;
@@ -62,8 +74,10 @@ public:
     std::uint32_t NowTick() override { return now; }
 
     std::optional<std::wstring> confirmedFolder = L"/chosen";
+    std::function<void()> duringConfirmation, duringErrorDialog, duringTrayUpdate;  // each runs once
     std::vector<Started> started;
-    int quits = 0, kills = 0, tooltips = 0;
+    int quits = 0, kills = 0, tooltips = 0, dialogs = 0, deferredHandOffs = 0;
+    std::int32_t dialogDestination = 0;
     std::vector<std::uint32_t> timers, redraws;
     std::vector<int> icons, percents;
     std::wstring tooltip, question;
@@ -89,16 +103,22 @@ protected:
     }
     DestinationStore Store() { return DestinationStore(registry, protection); }
 
-    // Writes a hand-off key for destination 3 holding files of the given sizes.
-    std::wstring HandOff(const std::wstring& key, const std::vector<std::pair<std::string, std::size_t>>& files) {
+    using Files = std::vector<std::pair<std::string, std::uint64_t>>;
+
+    // Writes a hand-off key for destination 3 holding files of the given sizes (sparse: only
+    // their sizes count here), and hands it to the controller.
+    void HandOff(const std::wstring& key, const Files& files) {
+        WriteHandOff(key, files);
+        controller.OnHandOff(3, key);
+    }
+    void WriteHandOff(const std::wstring& key, const Files& files) {
         auto handOff = registry.Create(platform::Hive::CurrentUser, HandOffKeyPath(Store().GetDestination(3), key));
         for (const auto& [name, size] : files) {
             const fs::path path = folder.Path() / name;
-            std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+            std::ofstream(path, std::ios::binary).close();
+            fs::resize_file(path, size);
             platform::WriteString(*handOff, path.filename().wstring(), path.wstring());
         }
-        controller.OnHandOff(3, key);
-        return key;
     }
     std::wstring PathOf(const std::string& name) { return (folder.Path() / name).wstring(); }
     bool KeyExists(const std::wstring& key) {
@@ -115,6 +135,8 @@ protected:
 
 const std::wstring kFirst = L"{00000001-0000-0000-0000-000000000000}";
 const std::wstring kSecond = L"{00000002-0000-0000-0000-000000000000}";
+const std::wstring kThird = L"{00000003-0000-0000-0000-000000000000}";
+const std::wstring kFourth = L"{00000004-0000-0000-0000-000000000000}";
 
 TEST_F(Controller, JobsRunOneAtATimeInKeyOrderAndTheLastSuccessEndsTheProgram) {
     HandOff(kSecond, {{"b.txt", 10}});
@@ -230,7 +252,8 @@ TEST_F(Controller, LateRedrawLeavesTheFailureTooltip) {
 }
 
 TEST_F(Controller, StopQuestionNamesTheEstimateAndTheWaitingJobs) {
-    controller.ConfirmStop();  // no job: ends without asking
+    UploadController idle(host, registry, protection);
+    idle.ConfirmStop();  // no job: ends without asking
     EXPECT_EQ(host.quits, 1);
     EXPECT_TRUE(host.question.empty());
 
@@ -313,12 +336,113 @@ TEST_F(Controller, SkippedFileIsLeftOutAndReportedOnceTheJobHasSucceeded) {
     EXPECT_EQ(host.quits, 1);
 }
 
-TEST_F(Controller, CancelledFolderConfirmationEndsTheProgramWithoutAJob) {
-    host.confirmedFolder.reset();
+TEST_F(Controller, ErrorDialogBelongsToAPendingFailureOnly) {
+    HandOff(kFirst, {{"a.bin", 100}});
+    HandOff(kSecond, {{"b.bin", 100}});
+    controller.OnUploadStarted(kFirst);
+    host.dialogAnswer = 4;
+    controller.ShowErrorInformation();  // an old balloon clicked while the job runs
+    controller.OnUploadFinished(kFailure, kFirst);
+    controller.OnRetryTimer();
+    controller.ShowErrorInformation();  // restarted, before its WM_UPLOAD_STARTED
+    EXPECT_EQ(host.dialogs, 0);
+    EXPECT_EQ(host.started.size(), 2u);
+    controller.OnUploadStarted(kFirst);
+    controller.OnUploadFinished(kFailure, kFirst);
+
+    host.duringErrorDialog = [&] {
+        controller.ShowErrorInformation();  // a second click while it is open
+        controller.OnUploadStarted(kFirst);  // and the job ends meanwhile
+        controller.OnUploadFinished(kSuccess, kFirst);
+    };
+    controller.ShowErrorInformation();
+    EXPECT_EQ(host.dialogs, 1);
+    EXPECT_EQ(host.dialogDestination, 3);
+    // Its Retry sent nothing again: the next job is the one under way.
+    ASSERT_EQ(host.started.size(), 3u);
+    EXPECT_EQ(host.started[2].key, kSecond);
+    EXPECT_EQ(host.quits, 0);
+}
+
+TEST_F(Controller, UnconfirmedJobRetriesToTheStartingFolderFixedInCheckSettings) {
+    auto options = registry.Create(platform::Hive::CurrentUser, L"Software\\Orvane\\Options");
+    ASSERT_TRUE(options && platform::WriteDword(*options, L"SkipFolderConfirmation", 1));
     HandOff(kFirst, {{"a.bin", 1}});
+    EXPECT_EQ(host.started.at(0).directory, L"/stored");
+    controller.OnUploadStarted(kFirst);
+    controller.OnUploadFinished(kFailure, kFirst);
+    host.dialogAnswer = 4;
+    host.duringErrorDialog = [&] {
+        FTPDestination destination = Store().GetDestination(3);
+        destination.directory = L"/fixed";
+        Store().SaveDestination(destination);
+    };
+    controller.ShowErrorInformation();
+    EXPECT_EQ(host.started.at(1).directory, L"/fixed");
+}
+
+// The folder browser runs its own message loop, so jobs end while a hand-off is being confirmed.
+TEST_F(Controller, HandOffConfirmedAfterTheLastJobEndedStillRuns) {
+    HandOff(kFirst, {{"a.bin", 1}});
+    controller.OnUploadStarted(kFirst);
+    host.duringConfirmation = [&] { controller.OnUploadFinished(kSuccess, kFirst); };
+    HandOff(kSecond, {{"b.bin", 1}});
+    EXPECT_EQ(host.quits, 0);
+    ASSERT_EQ(host.started.size(), 2u);
+    EXPECT_EQ(host.started[1].key, kSecond);
+    controller.OnUploadStarted(kSecond);
+    controller.OnUploadFinished(kSuccess, kSecond);
+    EXPECT_EQ(host.quits, 1);
+    EXPECT_FALSE(KeyExists(kFirst) || KeyExists(kSecond));
+}
+
+// A tray update waits for the shell, and a hand-off sent meanwhile reaches the controller in the
+// middle of it; its browser's loop must not let the job being drawn end under that update.
+TEST_F(Controller, HandOffSentDuringATrayUpdateWaitsForTheMessageLoop) {
+    HandOff(kFirst, {{"a.bin", 100000}});
+    controller.OnUploadStarted(kFirst);
+    WriteHandOff(kSecond, {{"b.bin", 1}});
+    host.duringTrayUpdate = [&] {
+        host.duringConfirmation = [&] { controller.OnUploadFinished(kSuccess, kFirst); };
+        controller.OnHandOff(3, kSecond);
+    };
+    controller.OnProgress(PathOf("a.bin"), 8192);
+    EXPECT_EQ(host.deferredHandOffs, 1);
+    EXPECT_NE(host.tooltip.find(L"Total progress: 8KB of 97KB"), std::wstring::npos) << host.tooltip;
+    controller.OnUploadFinished(kSuccess, kFirst);  // the first job ends before the loop gets to it
+    EXPECT_EQ(host.quits, 0);
+    controller.OnDeferredHandOff();
+    ASSERT_EQ(host.started.size(), 2u);
+    EXPECT_EQ(host.started[1].key, kSecond);
+}
+
+// Cancel drops that hand-off alone; the program ends when no job is left and no confirmation open.
+TEST_F(Controller, CancelledConfirmationDropsOnlyItsHandOff) {
+    HandOff(kFirst, {{"a.bin", 1}});
+    controller.OnUploadStarted(kFirst);
+    host.confirmedFolder.reset();  // every confirmation from here on is cancelled
+    HandOff(kSecond, {{"b.bin", 1}});
+    EXPECT_FALSE(KeyExists(kSecond));  // the user said no to it
+    EXPECT_EQ(host.quits, 0);          // the running job goes on
+    host.duringConfirmation = [&] {
+        controller.OnUploadFinished(kSuccess, kFirst);  // the last job ends while the third is confirmed
+        HandOff(kFourth, {{"d.bin", 1}});               // and a fourth is cancelled on top of it
+        EXPECT_EQ(host.quits, 0);
+    };
+    HandOff(kThird, {{"c.bin", 1}});
     EXPECT_EQ(host.quits, 1);
     EXPECT_TRUE(controller.Jobs().empty());
-    EXPECT_TRUE(host.started.empty());
+    EXPECT_EQ(host.started.size(), 1u);
+    EXPECT_FALSE(KeyExists(kThird) || KeyExists(kFourth));
+}
+
+TEST_F(Controller, FilesPastFourGiBCountInFull) {
+    HandOff(kFirst, {{"huge.bin", 5ull << 30}});
+    EXPECT_EQ(controller.Jobs().at(kFirst).totalBytes, 5ll << 30);
+    controller.OnUploadStarted(kFirst);
+    controller.OnProgress(PathOf("huge.bin"), 3ll << 30);
+    EXPECT_EQ(host.percents.back(), 59);
+    EXPECT_NE(host.tooltip.find(L"Total progress: 3072.0MB of 5120.0MB"), std::wstring::npos) << host.tooltip;
 }
 
 TEST(JobTexts, ByteSizesEstimatesAndPercentages) {
@@ -328,6 +452,8 @@ TEST(JobTexts, ByteSizesEstimatesAndPercentages) {
     EXPECT_EQ(FormatByteSize(1048576), L"1024KB");
     EXPECT_EQ(FormatByteSize(1048577), L"1.0MB");
     EXPECT_EQ(FormatByteSize(-5), L"-5");
+    EXPECT_EQ(FormatByteSize(3ll << 30), L"3072.0MB");
+    EXPECT_EQ(FormatByteSize(5ll << 30), L"5120.0MB");
 
     UploadJob job;
     job.totalBytes = 1000;
@@ -359,6 +485,23 @@ TEST(JobTexts, ByteSizesEstimatesAndPercentages) {
     const std::wstring info = ErrorInfoText(CTaskResult(10054, FTPReply{}, {}), job);
     EXPECT_EQ(info.substr(info.find(L"\r\n\r\nThese")),
               L"\r\n\r\nThese items could not be read and are left out:\r\nC:\\locked (0x00000005 Access denied)");
+    // Jobs past 2 GiB and past 4 GiB, one minute after their start.
+    struct Big {
+        std::int64_t total, done;
+        int percent;
+        std::wstring estimate, share;
+    };
+    const Big kBig[] = {{3ll << 30, 1ll << 30, 33, L"00:02:00", L"after 33%"},
+                        {5ll << 30, 4ll << 30, 79, L"00:00:15", L"after 80%"}};
+    for (const Big& big : kBig) {
+        SCOPED_TRACE(big.total);
+        UploadJob large;
+        large.totalBytes = big.total;
+        large.doneBytes = big.done;
+        EXPECT_EQ(ProgressPercent(large), big.percent);
+        EXPECT_EQ(EstimateRemainingTime(large, 60000), big.estimate);
+        EXPECT_NE(ErrorInfoText(kFailure, large).find(big.share), std::wstring::npos);
+    }
 }
 
 }  // namespace

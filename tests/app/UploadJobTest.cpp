@@ -1,5 +1,5 @@
 // Building a job from a hand-off: the first entry of a local path wins, the sending order is
-// ordinal and case-sensitive, and the total is the sum of what stayed.
+// ordinal and case-sensitive, and the total is the sum of what stayed, in full.
 #include "Orvane/app/UploadJob.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 namespace {
 
-UploadFileEntry Entry(std::wstring path, std::wstring folder, std::uint32_t size) {
+UploadFileEntry Entry(std::wstring path, std::wstring folder, std::uint64_t size) {
     std::wstring name = path.substr(path.rfind(L'\\') + 1);
     return {std::move(path), std::move(name), std::move(folder), size};
 }
@@ -42,11 +42,11 @@ TEST(UploadJob, KeysSortByCodeUnitsWithCaseMattering) {
     EXPECT_EQ(job.totalBytes, 15);
 }
 
-TEST(UploadJob, TotalKeepsTheLowBitsOfTheSum) {
+TEST(UploadJob, TotalCountsPastFourGiB) {
     UploadJob job;
     job.AddFile(Entry(L"C:\\big1", L"", 0xF0000000u));
-    job.AddFile(Entry(L"C:\\big2", L"", 0x20000000u));
-    EXPECT_EQ(static_cast<std::uint32_t>(job.totalBytes), 0x10000000u);
+    job.AddFile(Entry(L"C:\\big2", L"", 0x120000000u));
+    EXPECT_EQ(job.totalBytes, 0x210000000);
 }
 
 }  // namespace

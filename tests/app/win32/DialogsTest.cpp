@@ -1,6 +1,6 @@
 // The application's dialogs as a user meets them: the destinations list and its buttons, the
 // properties dialog's checks and its Server field, the connection test and the folder browser
-// against a real server.
+// against a real server; and the hidden upload-mode dialog's notification icon.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -215,6 +215,53 @@ TEST(DestinationDialog, OkNamesTheFirstEmptyFieldAndCancelKeepsTheRecord) {
     EXPECT_EQ(focus, (std::vector<int>{IDC_DISPLAY_NAME, IDC_SERVER, IDC_SERVER}));
     EXPECT_EQ(destination.displayName, L"Old");  // nothing read into the record was kept
     EXPECT_EQ(destination.server, L"old.example");
+}
+
+// What the uploader asks of the notification area, recorded instead of shown.
+struct TrayCall {
+    DWORD message;
+    NOTIFYICONDATAW data;
+};
+std::vector<TrayCall> g_trayCalls;
+
+BOOL WINAPI RecordTray(DWORD message, PNOTIFYICONDATAW data) {
+    g_trayCalls.push_back({message, *data});
+    return TRUE;
+}
+
+std::vector<TrayCall> TrayAdds() {
+    std::vector<TrayCall> adds;
+    for (const TrayCall& call : g_trayCalls)
+        if (call.message == NIM_ADD) adds.push_back(call);
+    return adds;
+}
+
+TEST(UploaderTray, IconIsAddedAgainForANewShellAndRemovedFirstWhenTheProgramEnds) {
+    g_trayCalls.clear();
+    CMainDlg main(std::wstring(L"99"), &RecordTray);
+    ASSERT_TRUE(main.Create(nullptr));
+    ASSERT_EQ(TrayAdds().size(), 1u);
+
+    // The shell restarted: every top-level window hears of it, the hand-off window too.
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    PumpUntil([] { return TrayAdds().size() > 1; }, std::chrono::seconds(10));
+    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    const std::vector<TrayCall> adds = TrayAdds();
+    ASSERT_EQ(adds.size(), 2u);
+    EXPECT_EQ(adds[1].data.hIcon, adds[0].data.hIcon);
+    EXPECT_EQ(adds[1].data.hWnd, main.Handle());
+    EXPECT_TRUE(adds[1].data.uFlags & NIF_MESSAGE);
+
+    // Another program closes the hand-off window: the program ends as a stop does, and the icon
+    // goes at once, not after the engine has stopped.
+    HWND handoff = ::FindWindowW(L"OrvaneWindow", L"99");
+    ASSERT_NE(handoff, nullptr);
+    ::SendMessageW(handoff, WM_CLOSE, 0, 0);
+    EXPECT_EQ(main.Handle(), nullptr);
+    EXPECT_FALSE(::IsWindow(handoff));
+    EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_DELETE));
+    MSG quit;
+    EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 class WithServer : public FtpServerFixture {

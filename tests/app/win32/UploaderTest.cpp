@@ -1,9 +1,10 @@
 // The whole road under Wine with real processes: MenuHost.exe plays the file manager and drives
 // OrvaneShellExt.dll's menu, the extension starts Orvane.exe from "FullPath", and the uploader
-// stores the selection on pyftpdlib, queues a second hand-off, retries a failed job by itself,
-// shows its error dialog, asks before the tray stops an upload, names a file it had to leave
-// out, and ends after its last job.
+// lets the user confirm the folder, stores the selection on pyftpdlib, queues a second hand-off,
+// retries a failed job by itself, shows its error dialog, asks before the tray stops an upload,
+// names a file it had to leave out, and ends after its last job.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <fstream>
 
 #include "Orvane/app/MainDlg.h"
+#include "Orvane/resources/EngineResourceIds.h"
 #include "Orvane/resources/ResourceIds.h"
 #include "platform/Registry.h"
 #include "platform/RegistryValues.h"
@@ -66,6 +68,52 @@ bool WaitUntilGone(const wchar_t* className, const wchar_t* title, seconds limit
     return true;
 }
 
+// A hand-off's folder browser, once it has listed the starting folder ("OK" is enabled then).
+HWND WaitForListedBrowser() {
+    HWND browser = WaitForAnyWindow(L"#32770", L"Browse Folder", seconds(30));
+    const auto end = std::chrono::steady_clock::now() + seconds(30);
+    while (browser && std::chrono::steady_clock::now() < end) {
+        if (ListView_GetItemCount(::GetDlgItem(browser, IDC_BROWSE_LIST)) > 0 &&
+            ::IsWindowEnabled(::GetDlgItem(browser, IDC_BROWSE_OK)))
+            return browser;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+// MenuHost.exe running one hand-off. It waits in the extension's SendMessageW until the uploader
+// has handled the hand-off, its folder confirmation included.
+class MenuHostRun {
+public:
+    MenuHostRun(const std::wstring& item, const fs::path& path) {
+        std::wstring commandLine = L"\"" + WindowsPathOf(ORVANE_MENU_HOST) + L"\" " + item + L" \"" + path.wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        m_started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &startup, &m_process) != 0;
+    }
+    ~MenuHostRun() {
+        if (!m_started) return;
+        ::CloseHandle(m_process.hThread);
+        ::CloseHandle(m_process.hProcess);
+    }
+    MenuHostRun(const MenuHostRun&) = delete;
+    MenuHostRun& operator=(const MenuHostRun&) = delete;
+
+    // Waits for the host process itself: the uploader it starts keeps any inherited pipe open.
+    void Finish() {
+        ASSERT_TRUE(m_started);
+        EXPECT_EQ(::WaitForSingleObject(m_process.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        ::GetExitCodeProcess(m_process.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+    }
+
+private:
+    PROCESS_INFORMATION m_process{};
+    bool m_started = false;
+};
+
 class Uploader : public FtpServerFixture {
 protected:
     void SetUp() override {
@@ -81,8 +129,9 @@ protected:
         destination.directory = L"/upload";
         DestinationStore().SaveDestination(destination);
         fs::create_directories(Root() / "upload");
-        auto options = platform::SystemRegistry().Create(platform::Hive::CurrentUser, L"Software\\Orvane\\Options");
-        ASSERT_TRUE(options && platform::WriteDword(*options, L"SkipFolderConfirmation", 1));
+        // Most tests here are about what follows the confirmation; the one about confirming
+        // turns it on again (ConfirmFolders).
+        SetSkipFolderConfirmation(1);
         WriteUploaderPath(WindowsPathOf(ORVANE_PROGRAM));
         ChildProcess regsvr32(L"C:\\windows\\system32\\regsvr32.exe", {L"/s", WindowsPathOf(ORVANE_SHELLEXT_DLL)});
         ASSERT_EQ(regsvr32.WaitForExit(platform::Millis(60000)), 0);
@@ -97,23 +146,14 @@ protected:
         platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
     }
 
+    static void SetSkipFolderConfirmation(std::uint32_t on) {
+        auto options = platform::SystemRegistry().Create(platform::Hive::CurrentUser, L"Software\\Orvane\\Options");
+        ASSERT_TRUE(options && platform::WriteDword(*options, L"SkipFolderConfirmation", on));
+    }
+
     // What a user's click on "Demo" in the "Upload to" submenu does for `path`, through the real
     // menu handler.
-    // Waits for the host process itself: the uploader it starts keeps any inherited pipe open.
-    void HandOff(const fs::path& path) {
-        std::wstring commandLine = L"\"" + WindowsPathOf(ORVANE_MENU_HOST) + L"\" Demo \"" + path.wstring() + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                     &startup, &process));
-        EXPECT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-        DWORD code = 1;
-        ::GetExitCodeProcess(process.hProcess, &code);
-        EXPECT_EQ(code, 0u);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
+    void HandOff(const fs::path& path) { MenuHostRun(L"Demo", path).Finish(); }
     std::size_t HandOffKeys() {
         auto key = platform::SystemRegistry().Open(platform::Hive::CurrentUser, kDestinationsPath + L"\\1",
                                                    platform::Access::Read);
@@ -267,6 +307,48 @@ TEST_F(SlowUploader, TrayAsksBeforeStoppingAnUploadUnderWay) {
     ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
     EXPECT_EQ(HandOffKeys(), 1u);
     EXPECT_LT(SizeOf(remote), size);
+}
+
+// Folder confirmation on, as users have it. The browser's own message loop runs while the file
+// manager waits: the second hand-off's browser is still open when the first job ends, and the
+// program waits for it. Another program's posts of our message numbers with made-up pointers, to
+// both windows, change nothing.
+TEST_F(SlowUploader, HandOffConfirmedAfterTheRunningJobEndedIsUploadedToo) {
+    SetSkipFolderConfirmation(0);
+    constexpr std::uintmax_t size = 1'500'000;
+    WriteFile(local.Path() / "site" / "big.bin", size, 'b');
+    WriteFile(local.Path() / "site" / "a.txt", 1000);
+    WriteFile(local.Path() / "other" / "index.html", 40);
+    WriteFile(local.Path() / "other" / "img" / "logo.png", 3000);
+
+    MenuHostRun first(L"Demo", local.Path() / "site");
+    HWND browser = WaitForListedBrowser();
+    ASSERT_NE(browser, nullptr);
+    PostClick(browser, IDC_BROWSE_OK);
+    first.Finish();
+    ASSERT_TRUE(WaitUntilGone(L"#32770", L"Browse Folder", seconds(10)));
+    const fs::path big = Root() / "upload" / "site" / "big.bin";
+    ASSERT_TRUE(PumpUntil([&] { return SizeOf(big) > 0; }, seconds(30)));
+
+    for (HWND window : {::FindWindowW(L"#32770", L"FTP Folder Uploader"), ::FindWindowW(L"OrvaneWindow", L"1")}) {
+        ASSERT_NE(window, nullptr);
+        for (UINT message = 0x0800; message <= 0x080C; ++message)
+            ::PostMessageW(window, message, static_cast<WPARAM>(0xDEAD0000), static_cast<LPARAM>(0x10));
+    }
+
+    MenuHostRun second(L"Demo", local.Path() / "other");
+    browser = WaitForListedBrowser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_LT(SizeOf(big), size);  // the first job was still under way when it opened
+    ASSERT_TRUE(PumpUntil([&] { return HandOffKeys() == 1; }, seconds(60)));  // the first job's key went
+    EXPECT_TRUE(::IsWindow(browser));
+    PostClick(browser, IDC_BROWSE_OK);
+    second.Finish();
+
+    ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(60)));  // the program ended
+    EXPECT_TRUE(SameTree(local.Path() / "site", Root() / "upload" / "site"));
+    EXPECT_TRUE(SameTree(local.Path() / "other", Root() / "upload" / "other"));
+    EXPECT_EQ(HandOffKeys(), 0u);
 }
 
 }  // namespace

@@ -67,6 +67,30 @@ TEST(WindowPosting, WindowThatIsGoneMakesTheSenderFreeBothObjects) {
     EXPECT_FALSE(platform::PostToWindow(platform::WindowRef{}, kMessage, 0, 0));
 }
 
+// Another program can post our message numbers with parameters of its own making.
+TEST(WindowPosting, OnlyWhatThisProcessPostedIsAdoptedAndOnlyOnce) {
+    std::atomic<int> live{0};
+    AdoptingWindow target;
+    Tracked stranger(live);
+    auto posted = std::make_unique<Tracked>(live, 7);
+    const auto address = reinterpret_cast<std::uintptr_t>(posted.get());
+    ASSERT_TRUE(platform::PostToWindow(target.Window().Ref(), kMessage, reinterpret_cast<std::uintptr_t>(&stranger),
+                                       0x10));
+    ASSERT_TRUE(platform::PostOwned(target.Window().Ref(), kOther, std::move(posted), 0));
+    EXPECT_EQ(platform::AdoptPosted<int>(address).release(), nullptr);  // nor as another type
+
+    platform::DispatchPendingMessages();
+    ASSERT_EQ(target.received.size(), 2u);
+    // release(): never free what was not ours, even when the check fails.
+    EXPECT_EQ(target.received[0].w.release(), nullptr);
+    EXPECT_EQ(target.received[0].l.release(), nullptr);
+    ASSERT_NE(target.received[1].w, nullptr);
+    EXPECT_EQ(target.received[1].w->value, 7);
+    EXPECT_EQ(platform::AdoptPosted<Tracked>(address).release(), nullptr);  // adopted already
+    target.received.clear();
+    EXPECT_EQ(live, 1);  // the stranger alone
+}
+
 TEST(WindowPosting, ReceiverOwnsWhatAnotherThreadPosted) {
     std::atomic<int> live{0};
     AdoptingWindow target;
