@@ -298,7 +298,6 @@ TEST_F(Controller, ErrorDialogRetriesAtOnceAndQuietsTheBalloonUntilASuccess) {
 // longer expected, and the user is told once, after the queue has gone on. The program ends
 // only after the report, and only when no job came meanwhile.
 TEST_F(Controller, SkippedFileIsLeftOutAndReportedOnceTheJobHasSucceeded) {
-    const std::wstring kThird = L"{00000003-0000-0000-0000-000000000000}";
     HandOff(kFirst, {{"a.bin", 100}, {"b.bin", 50}});
     HandOff(kSecond, {{"c.bin", 10}});
     controller.OnUploadStarted(kFirst);

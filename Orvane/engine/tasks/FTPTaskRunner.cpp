@@ -33,7 +33,10 @@ void CFTPTaskRunner::ThreadProc(void* item) {
 }
 
 void CFTPTaskRunner::DiscardItem(void* item) {
-    delete static_cast<CFTPTask*>(item);
+    // No thread could be started for it: its window still hears that it failed, so an upload
+    // job is retried rather than waiting for a message that never comes.
+    std::unique_ptr<CFTPTask> task(static_cast<CFTPTask*>(item));
+    task->ReportFailure(platform::kErrorNotEnoughMemory);
     m_discarded = true;
 }
 
