@@ -42,9 +42,9 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
     m_transferError = 0;
     QueueItem(nullptr);
     try {
-        connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), platform::CodePage::ThreadAnsi), abort, timeouts.send);
+        connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), connection.SendPage()), abort, timeouts.send);
         const auto first = connection.ReceiveReply(abort, timeouts.receive);
-        FTPReply reply = ParseReply(first.bytes);
+        FTPReply reply = ParseReply(first.bytes, connection.ReceivePage());
         if (!first.complete) reply.code = 0;
         if (reply.code / 100 > 2) m_abort.Set();  // refused: the thread must not send
         m_goAhead.Set();

@@ -36,7 +36,7 @@ void CFTPTaskGetDirectoryContent::EnterNearestFolder(Session& session) {
     // Each pass cuts one component, so the climb ends after at most one pass per "/".
     while (!folder.empty()) {
         try {
-            working = session.Open<CFTPCommandSequenceChangeDir>().Run(WireName(folder));
+            working = session.Open<CFTPCommandSequenceChangeDir>().Run(session.WireName(folder));
             break;
         } catch (const FTPReply& refused) {
             if (refused.code != kFolderUnavailable) throw;

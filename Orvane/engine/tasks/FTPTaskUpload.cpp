@@ -30,8 +30,8 @@ void CFTPTaskUpload::StoreFiles(Session& session) {
     // Every name is checked before the first file goes: a job that can never be stored whole
     // fails before it leaves a part of itself on the server.
     for (const auto& [key, entry] : m_files) {
-        WireName(entry.name);
-        WireName(entry.relativeFolder);
+        session.WireName(entry.name);
+        session.WireName(entry.relativeFolder);
     }
     // The replies of what follows are not kept: the result's reply stays the starting folder's.
     auto openDir = session.Open<CFTPCommandSequenceOpenDir>();
@@ -41,9 +41,9 @@ void CFTPTaskUpload::StoreFiles(Session& session) {
     for (const auto& [key, entry] : m_files) {
         platform::PostOwned(NotifyWindow(), WM_UPLOAD_STATUS, std::make_unique<std::wstring>(key),
                             std::make_unique<std::wstring>(m_jobKey));
-        ChangeRemoteFolder(current, entry.relativeFolder, openDir);
+        ChangeRemoteFolder(current, entry.relativeFolder, openDir, session.connection);
         current = entry.relativeFolder;
-        stor.Run(entry.localPath, WireName(entry.name), NotifyWindow());
+        stor.Run(entry.localPath, session.WireName(entry.name), NotifyWindow());
         platform::PostOwned(NotifyWindow(), WM_UPLOAD_FILE_DONE, std::make_unique<std::wstring>(key),
                             std::make_unique<std::wstring>(m_jobKey));
     }
@@ -60,9 +60,9 @@ std::wstring BuildUpPath(const std::wstring& folder) {
 }
 
 void ChangeRemoteFolder(const std::wstring& current, const std::wstring& target,
-                        CFTPCommandSequenceOpenDir& openDir) {
+                        CFTPCommandSequenceOpenDir& openDir, const CFTPControlConnection& connection) {
     if (current == target) return;
     const std::wstring up = BuildUpPath(current);
-    if (!up.empty()) openDir.Run(WireName(up));
-    openDir.Run(WireName(target));
+    if (!up.empty()) openDir.Run(connection.WireName(up));
+    openDir.Run(connection.WireName(target));
 }

@@ -30,6 +30,6 @@ std::wstring BuildUpPath(const std::wstring& folder);
 
 // Moves the session from the remote folder `current` to `target` (both relative to the
 // starting folder): unless they are equal, up to the starting folder and down again, creating
-// what is missing on the way down.
+// what is missing on the way down. The folders go out as `connection` sends names.
 void ChangeRemoteFolder(const std::wstring& current, const std::wstring& target,
-                        CFTPCommandSequenceOpenDir& openDir);
+                        CFTPCommandSequenceOpenDir& openDir, const CFTPControlConnection& connection);
