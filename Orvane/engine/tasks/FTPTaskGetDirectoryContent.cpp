@@ -23,7 +23,12 @@ void CFTPTaskGetDirectoryContent::Execute() {
     auto result = RunSession([&](Session& session) {
         EnterNearestFolder(session);
         std::wstring listing;
-        session.reply = session.Open<CFTPCommandSequenceList>().Run(listing);
+        try {
+            session.reply = session.Open<CFTPCommandSequenceList>().Run(listing);
+        } catch (const FTPReply& refused) {
+            if (!IsEmptyFolderReply(refused)) throw;
+            listing.clear();  // the folder is there (its CWD succeeded) and holds nothing
+        }
         content = std::make_unique<DirectoryContent>(Destination().directory, std::move(listing), L"");
     });
     if (!result->Succeeded() || result->errorCode != 0) content.reset();

@@ -13,6 +13,7 @@
 #include "tests/engine/tasks/TaskTestSupport.h"
 #include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestListener.h"
 
 namespace {
 
@@ -217,6 +218,29 @@ TEST_F(FolderTasks, EnginesRunSideBySide) {
     EXPECT_EQ(FolderNames(*m_inbox.listings.front()), (std::set<std::wstring>{L"alpha", L"beta gamma"}));
     EXPECT_EQ(TreeOf(Root() / "up"), TreeOf(local.Path()));
     EXPECT_EQ(std::count(m_inbox.messages.begin(), m_inbox.messages.end(), WM_UPLOAD_FILE_DONE), 100);
+}
+
+// Some servers refuse LIST in an empty folder ("450 No files found"): the folder is listed as
+// empty, not as a failure that the browser would show as an error.
+TEST(FolderListing, EmptyFolderRefusedAsNoFilesIsAnEmptyListing) {
+    testsupport::FakeFtpServer server;
+    testsupport::TestListener data;
+    ScriptLogin(server)
+        .On("CWD /pub/empty", "250 Directory changed.\r\n")
+        .On("PASV", "227 Entering Passive Mode (127,0,0,1," + std::to_string(data.Port() / 256) + "," +
+                        std::to_string(data.Port() % 256) + ")\r\n")
+        .On("LIST", "450 No files found\r\n");
+    ScriptQuit(server).Start();
+    TaskInbox inbox;
+    CFTPEngine engine{kTimeouts};
+    engine.GetDirectoryContent(Destination(server.Port(), L"/pub/empty"), inbox.Ref());
+    ASSERT_TRUE(inbox.WaitForResults(1));
+    EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->reply.code;
+    EXPECT_TRUE(Contains(inbox.results[0]->transcript, L"450 No files found"));
+    ASSERT_EQ(inbox.listings.size(), 1u);
+    ASSERT_TRUE(inbox.listings[0]);
+    EXPECT_EQ(inbox.listings[0]->folder, L"/pub/empty");
+    EXPECT_TRUE(inbox.listings[0]->entries.empty());
 }
 
 }  // namespace
