@@ -83,6 +83,11 @@ public:
     explicit CFTPCommandCreateDirectory(std::string_view folder) : CFTPCommand("MKD ", folder, {}) {}
 };
 
+class CFTPCommandSize : public CFTPCommand {
+public:
+    explicit CFTPCommandSize(std::string_view name) : CFTPCommand("SIZE ", name, {}) {}
+};
+
 class CFTPCommandRenameFrom : public CFTPCommand {
 public:
     explicit CFTPCommandRenameFrom(std::string_view name) : CFTPCommand("RNFR ", name, {}) {}

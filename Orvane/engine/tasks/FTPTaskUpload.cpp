@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "Orvane/engine/protocol/FTPCommandSequenceSize.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeA.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
@@ -26,6 +27,17 @@ void CFTPTaskUpload::Execute() {
                         std::make_unique<std::wstring>(m_jobKey));
 }
 
+namespace {
+
+// Names that servers store as others without a word: pure-ftpd turns leading blanks (and
+// control characters) into "_" and still answers 226.
+bool MayBeStoredAsAnother(const std::wstring& name) {
+    return (!name.empty() && name.front() == L' ') ||
+           std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
 void CFTPTaskUpload::StoreFiles(Session& session) {
     // Every name is checked before the first file goes: a job that can never be stored whole
     // fails before it leaves a part of itself on the server.
@@ -44,6 +56,10 @@ void CFTPTaskUpload::StoreFiles(Session& session) {
         ChangeRemoteFolder(current, entry.relativeFolder, openDir, session.connection);
         current = entry.relativeFolder;
         stor.Run(entry.localPath, session.WireName(entry.name), NotifyWindow());
+        // A file that is not there under its own name was not stored: SIZE says so (550),
+        // and that refusal ends the job. Without SIZE (RFC 3659) there is no cheap way to ask.
+        if (MayBeStoredAsAnother(entry.name) && session.connection.Features().Has("SIZE"))
+            session.Open<CFTPCommandSequenceSize>().Run(session.WireName(entry.name));
         platform::PostOwned(NotifyWindow(), WM_UPLOAD_FILE_DONE, std::make_unique<std::wstring>(key),
                             std::make_unique<std::wstring>(m_jobKey));
     }

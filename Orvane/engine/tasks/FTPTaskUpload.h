@@ -9,7 +9,9 @@
 // the file map's key order. Reports each step to the notify window; keeps no totals itself.
 // Posts WM_UPLOAD_STARTED, per file WM_UPLOAD_STATUS and (once the server has confirmed it)
 // WM_UPLOAD_FILE_DONE, and WM_UPLOAD_FINISHED with the result; every message carries a copy
-// of the job key. The first failure ends the run: that file and every later one stay unsent.
+// of the job key. The first failure ends the run: that file and every later one stay unsent. A
+// file whose name a server may quietly change (a leading blank) is confirmed with SIZE after
+// its STOR when the server offers it; a refusal there is the job's failure.
 class CFTPTaskUpload : public CFTPTask {
 public:
     CFTPTaskUpload(platform::WindowRef notifyWindow, FTPSettings destination,
