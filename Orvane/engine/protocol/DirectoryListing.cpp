@@ -16,22 +16,27 @@ constexpr std::size_t kIisDirPadding = 10;
 // A field of a line: its text and where it ends in the line.
 struct Field {
     std::wstring_view text;
-    std::size_t end;
+    std::size_t end = 0;
 };
 
-// The blank-separated fields of `line`, left to right. Only the space separates: servers pad
-// with spaces, and a tab belongs to whatever it stands in.
-void SplitFields(std::wstring_view line, std::vector<Field>& fields) {
-    fields.clear();
-    std::size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && line[at] == L' ') ++at;
-        if (at == line.size()) break;
-        const std::size_t end = std::min(line.find(L' ', at), line.size());
-        fields.push_back({line.substr(at, end - at), end});
-        at = end;
+// The blank-separated fields of a line, left to right, read only as far as they are needed.
+// Only the space separates: servers pad with spaces, and a tab belongs to whatever it stands in.
+class Fields {
+public:
+    explicit Fields(std::wstring_view line) : m_line(line) {}
+    bool Next(Field& field) {
+        while (m_at < m_line.size() && m_line[m_at] == L' ') ++m_at;
+        if (m_at == m_line.size()) return false;
+        const std::size_t end = std::min(m_line.find(L' ', m_at), m_line.size());
+        field = {m_line.substr(m_at, end - m_at), end};
+        m_at = end;
+        return true;
     }
-}
+
+private:
+    std::wstring_view m_line;
+    std::size_t m_at = 0;
+};
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
@@ -94,17 +99,21 @@ void SetKind(DirectoryEntry& entry, bool folder, bool link) {
     else entry.isDirectory = folder || link;
 }
 
-bool ParseDosLine(std::wstring_view line, const std::vector<Field>& fields, DirectoryEntry& entry) {
-    if (fields.size() < 4 || !IsDosDate(fields[0].text) || !IsDosTime(fields[1].text)) return false;
-    const bool folder = fields[2].text == L"<DIR>";
-    if (!folder && !IsDigits(fields[2].text)) return false;
-    std::size_t start = fields[2].end + 1;
+bool ParseDosLine(std::wstring_view line, DirectoryEntry& entry) {
+    Fields fields(line);
+    Field date, time, kind;
+    if (!fields.Next(date) || !IsDosDate(date.text) || !fields.Next(time) || !IsDosTime(time.text) ||
+        !fields.Next(kind))
+        return false;
+    const bool folder = kind.text == L"<DIR>";
+    if (!folder && !IsDigits(kind.text)) return false;
+    std::size_t start = kind.end + 1;
     if (folder) {
         std::size_t blanks = 0;
-        while (fields[2].end + blanks < line.size() && line[fields[2].end + blanks] == L' ') ++blanks;
-        start = fields[2].end + (blanks >= kIisDirPadding ? kIisDirPadding : blanks);
+        while (kind.end + blanks < line.size() && line[kind.end + blanks] == L' ') ++blanks;
+        start = kind.end + (blanks >= kIisDirPadding ? kIisDirPadding : blanks);
     }
-    if (line.find_first_not_of(L' ', start) == std::wstring_view::npos) return false;
+    if (start >= line.size() || line.find_first_not_of(L' ', start) == std::wstring_view::npos) return false;
     DirectoryEntry parsed;
     parsed.name = line.substr(start);
     SetKind(parsed, folder, false);
@@ -112,17 +121,29 @@ bool ParseDosLine(std::wstring_view line, const std::vector<Field>& fields, Dire
     return true;
 }
 
-bool ParseUnixLine(std::wstring_view line, const std::vector<Field>& fields, DirectoryEntry& entry) {
-    if (fields.size() < 5 || !IsPermissionField(fields[0].text)) return false;
-    for (std::size_t month = 2; month + 2 < fields.size(); ++month) {
-        if (!IsMonth(fields[month].text) || !IsDigits(fields[month - 1].text) || !IsDay(fields[month + 1].text) ||
-            !IsTimeOrYear(fields[month + 2].text))
-            continue;
+// The date is found as four fields in a row: size, month, day, time or year, the first such
+// window from the left after the permissions. Owners, groups and names may hold anything.
+bool ParseUnixLine(std::wstring_view line, DirectoryEntry& entry) {
+    Fields fields(line);
+    Field permissions;
+    if (!fields.Next(permissions) || !IsPermissionField(permissions.text)) return false;
+    std::array<Field, 4> window;  // size, month, day, time or year
+    std::size_t filled = 0;
+    for (Field field; fields.Next(field);) {
+        if (filled < window.size()) {
+            window[filled++] = field;
+            if (filled < window.size()) continue;
+        } else {
+            std::move(window.begin() + 1, window.end(), window.begin());
+            window.back() = field;
+        }
+        const auto& [size, month, day, timeOrYear] = window;
+        if (!IsMonth(month.text) || !IsDigits(size.text) || !IsDay(day.text) || !IsTimeOrYear(timeOrYear.text)) continue;
         // ls right-aligns the time or year in its column, so exactly one blank follows it.
-        const std::size_t start = fields[month + 2].end + 1;
+        const std::size_t start = timeOrYear.end + 1;
         if (start >= line.size()) return false;
         std::wstring_view name = line.substr(start);
-        const wchar_t type = fields[0].text.front();
+        const wchar_t type = permissions.text.front();
         if (type == L'l') name = name.substr(0, name.find(L" -> "));
         if (name.empty()) return false;
         DirectoryEntry parsed;
@@ -132,12 +153,6 @@ bool ParseUnixLine(std::wstring_view line, const std::vector<Field>& fields, Dir
         return true;
     }
     return false;
-}
-
-bool ParseListingLine(std::wstring_view line, DirectoryEntry& entry, std::vector<Field>& fields) {
-    SplitFields(line, fields);
-    if (fields.empty()) return false;
-    return ParseDosLine(line, fields, entry) || ParseUnixLine(line, fields, entry);
 }
 
 bool Contains(std::wstring_view text, std::wstring_view part) {
@@ -153,20 +168,18 @@ bool Contains(std::wstring_view text, std::wstring_view part) {
 }  // namespace
 
 bool ParseListingLine(std::wstring_view line, DirectoryEntry& entry) {
-    std::vector<Field> fields;
-    return ParseListingLine(line, entry, fields);
+    return ParseDosLine(line, entry) || ParseUnixLine(line, entry);
 }
 
 std::vector<DirectoryEntry> ParseListing(std::wstring_view listing) {
     std::vector<DirectoryEntry> entries;
-    std::vector<Field> fields;  // reused: one allocation for the whole listing
     while (!listing.empty()) {
         const std::size_t lf = listing.find(L'\n');
         std::wstring_view line = listing.substr(0, lf);
         listing.remove_prefix(lf == std::wstring_view::npos ? listing.size() : lf + 1);
         if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
         DirectoryEntry entry;
-        if (ParseListingLine(line, entry, fields)) entries.push_back(std::move(entry));
+        if (ParseListingLine(line, entry)) entries.push_back(std::move(entry));
     }
     return entries;
 }
