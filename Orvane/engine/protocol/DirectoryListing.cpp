@@ -138,7 +138,8 @@ bool ParseUnixLine(std::wstring_view line, DirectoryEntry& entry) {
             window.back() = field;
         }
         const auto& [size, month, day, timeOrYear] = window;
-        if (!IsMonth(month.text) || !IsDigits(size.text) || !IsDay(day.text) || !IsTimeOrYear(timeOrYear.text)) continue;
+        if (!IsMonth(month.text) || !IsDigits(size.text) || !IsDay(day.text) || !IsTimeOrYear(timeOrYear.text))
+            continue;
         // ls right-aligns the time or year in its column, so exactly one blank follows it.
         const std::size_t start = timeOrYear.end + 1;
         if (start >= line.size()) return false;

@@ -45,8 +45,12 @@ public:
 
     // The code page of what we send (names, and the trace of our commands), and of what we read
     // (replies, listings, and the transcript).
-    platform::CodePage SendPage() const { return m_utf8 ? platform::CodePage::Utf8 : platform::CodePage::ThreadAnsi; }
-    platform::CodePage ReceivePage() const { return m_utf8 ? platform::CodePage::Utf8 : platform::CodePage::SystemAnsi; }
+    platform::CodePage SendPage() const {
+        return m_utf8 ? platform::CodePage::Utf8 : platform::CodePage::ThreadAnsi;
+    }
+    platform::CodePage ReceivePage() const {
+        return m_utf8 ? platform::CodePage::Utf8 : platform::CodePage::SystemAnsi;
+    }
 
     // `text` (a file or folder name, a path) as this connection sends it. Throws int 1113 when a
     // character has no counterpart in the ANSI code page, or the text is ill-formed UTF-16: a

@@ -45,7 +45,8 @@ FTPFeatures ParseFeatures(std::string_view reply) {
     std::size_t start = reply.find('\n');
     while (start != std::string_view::npos && start + 1 < reply.size()) {
         const std::size_t end = reply.find('\n', start + 1);
-        const std::string_view line = WithoutLineEnd(reply.substr(start + 1, end == std::string_view::npos ? end : end - start));
+        const std::size_t length = end == std::string_view::npos ? end : end - start;
+        const std::string_view line = WithoutLineEnd(reply.substr(start + 1, length));
         start = end;
         // Feature lines begin with a space; the closing line begins with the code.
         if (line.empty() || !IsBlank(line.front())) continue;
