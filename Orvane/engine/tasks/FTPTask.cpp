@@ -7,7 +7,6 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceFeatures.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
-#include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
 
 CFTPTask::CFTPTask(platform::WindowRef notifyWindow, FTPSettings destination,
