@@ -1,26 +1,50 @@
 #!/usr/bin/python3
-"""A real FTP server for the tests: pyftpdlib on a free loopback port, one user with full rights
-on one folder.
+"""A real FTP server for the tests on a free loopback port, serving one folder.
 
-Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--cp1252] [--upload-rate=BYTES_PER_SECOND]
-                    [--port=N]
+Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--server=KIND] [--cp1252]
+                    [--upload-rate=BYTES_PER_SECOND] [--port=N]
 
-Writes "port N" to STATUS_FILE (and its standard output) once it listens, then serves until it is
-killed, its standard input closes, the folder of STATUS_FILE disappears or its parent ends. When
-pyftpdlib is missing it writes "missing pyftpdlib" and exits with 3. With --cp1252, command lines
-and replies are Windows-1252 text, as the uploader sends them, instead of pyftpdlib's UTF-8.
-With --upload-rate, every data connection receives at most that many bytes a second, so that an
-upload lasts long enough to be watched. With --port it listens on that port instead of a free
-one, as a server started again after a stop does.
+KIND is pyftpdlib (the default), vsftpd, proftpd or pure-ftpd.
+
+pyftpdlib serves one user with full rights on ROOT. With --cp1252, command lines and replies
+are Windows-1252 text, as the uploader sends them to a server that does not offer UTF-8,
+instead of pyftpdlib's UTF-8, and FEAT no longer offers UTF8. With --upload-rate, every data
+connection receives at most that many bytes a second, so that an upload lasts long enough to be
+watched. With --port it listens on that port instead of a free one, as a server started again
+after a stop does.
+
+vsftpd, proftpd and pure-ftpd are Debian's, each in its own configuration, started as root from
+the packages that tools/fetch-servers unpacks below build/servers (fetched here when missing).
+They serve ROOT as "/" with the folder "/upload" writable (made here): vsftpd to "anonymous"
+with any password, as the system user daemon (its root must not be writable), proftpd and
+pure-ftpd to USER and PASSWORD from a virtual-user file of their own, as nobody. Nothing of the machine's accounts or
+configuration changes.
+
+Writes "port N" to STATUS_FILE (and its standard output) once the server answers, then serves
+until it is killed, its standard input closes, the folder of STATUS_FILE disappears or its
+parent ends; the server goes with it. It writes "missing pyftpdlib" or "needs root" and exits
+with 3 when the machine lacks what the server needs, "failed: WHY" and exits with 1 when the
+server does not come up. The folder of STATUS_FILE holds the server's configuration and log.
 
 The status file is there because a Linux program that Wine starts does not write to the pipes
 the Windows test hands it; the watchers because such a program cannot be killed from Windows.
 """
 import os
+import signal
+import socket
 import stat
+import subprocess
 import sys
 import threading
 import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CACHE = os.path.join(os.path.dirname(HERE), "build", "servers")
+NOBODY, NOGROUP = 65534, 65534
+# vsftpd enters its anonymous user's home before the anonymous root, and nobody's does not
+# exist: it serves as daemon instead, whose home every Debian system has.
+DAEMON = 1
+server_process = None  # a real server, ended with us
 
 
 def report(status_file, line):
@@ -31,9 +55,27 @@ def report(status_file, line):
     os.replace(temporary, status_file)  # the test never reads half a line
 
 
+def end(code=0):
+    if server_process is not None:
+        try:
+            os.killpg(server_process.pid, signal.SIGKILL)  # the server and its sessions
+        except OSError:
+            pass
+    os._exit(code)
+
+
+def die_with_us():
+    """In the server's process, before it runs: it gets SIGKILL when we end, however we end."""
+    import ctypes
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
 def watch(status_file):
     """Ends the process once nobody can be using the server any more."""
     parent = os.getppid()
+    for ending in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(ending, lambda *_: end())
 
     def watch_stdin():
         try:
@@ -41,7 +83,7 @@ def watch(status_file):
                 pass
         except OSError:
             pass
-        os._exit(0)
+        end()
 
     try:
         if stat.S_ISFIFO(os.fstat(0).st_mode):
@@ -53,7 +95,7 @@ def watch(status_file):
         folder = os.path.dirname(status_file) or "."
         while os.path.isdir(folder) and os.getppid() == parent:
             time.sleep(0.2)
-        os._exit(0)
+        end()
 
     threading.Thread(target=watch_folder_and_parent, daemon=True).start()
 
@@ -63,12 +105,7 @@ def option(name):
     return next((a[len(prefix):] for a in sys.argv[1:] if a.startswith(prefix)), None)
 
 
-def main():
-    args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    if len(args) != 4:
-        print(__doc__, file=sys.stderr)
-        return 2
-    root, user, password, status_file = args
+def serve_pyftpdlib(root, user, password, status_file):
     try:
         from pyftpdlib import handlers
         from pyftpdlib.authorizers import DummyAuthorizer
@@ -85,12 +122,21 @@ def main():
     if "--cp1252" in sys.argv:
         class Cp1252Handler(FTPHandler):
             # pyftpdlib decodes command lines and encodes replies as UTF-8; the uploader speaks
-            # the Windows ANSI code page.
+            # the Windows ANSI code page to a server that does not offer UTF8 (RFC 2640).
             def decode(self, bytes):
                 return bytes.decode("cp1252", self.unicode_errors)
 
             def push(self, s):
                 handlers.asynchat.async_chat.push(self, s.encode("cp1252", "replace"))
+
+            def ftp_FEAT(self, line):
+                # Answered in one push whose lines are what FTPHandler lists, less UTF8.
+                push = self.push
+                self.push = lambda s: push(s.replace(" UTF8\r\n", ""))
+                try:
+                    super().ftp_FEAT(line)
+                finally:
+                    del self.push
 
             # Listings are encoded as UTF-8 whatever the handler says; they go out in
             # Windows-1252 too. The producer yields whole lines, so each chunk converts alone.
@@ -143,6 +189,169 @@ def main():
     report(status_file, "port %d" % port)
     server.serve_forever(handle_exit=False)
     return 0
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def greets(port):
+    """Whether a server on `port` sends a 220 greeting."""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=2) as s:
+            return s.makefile("rb").readline().startswith(b"220")
+    except OSError:
+        return False
+
+
+def write(path, text, mode=0o644):
+    with open(path, "w") as out:
+        out.write(text)
+    os.chmod(path, mode)
+
+
+def vsftpd(root, user, password, state, port):
+    empty = os.path.join(state, "empty")
+    os.makedirs(empty, exist_ok=True)
+    os.chmod(root, 0o755)  # vsftpd refuses a root its anonymous user could write
+    conf = os.path.join(state, "vsftpd.conf")
+    write(conf, f"""listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port={port}
+background=NO
+anonymous_enable=YES
+local_enable=NO
+no_anon_password=YES
+ftp_username=daemon
+nopriv_user=nobody
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_root={root}
+anon_umask=022
+pasv_enable=YES
+pasv_address=127.0.0.1
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+secure_chroot_dir={empty}
+xferlog_enable=NO
+dirmessage_enable=NO
+""")
+    return [os.path.join(CACHE, "vsftpd/usr/sbin/vsftpd"), conf]
+
+
+def crypt_hash(password):
+    import crypt  # deprecated, still in Debian 12's Python; both servers read crypt(3) hashes
+    return crypt.crypt(password, crypt.mksalt(crypt.METHOD_SHA512))
+
+
+def proftpd(root, user, password, state, port):
+    passwd = os.path.join(state, "ftpd.passwd")
+    group = os.path.join(state, "ftpd.group")
+    write(passwd, f"{user}:{crypt_hash(password)}:{NOBODY}:{NOGROUP}::{root}:/bin/sh\n", 0o600)
+    write(group, f"nogroup:x:{NOGROUP}:\n", 0o600)
+    conf = os.path.join(state, "proftpd.conf")
+    write(conf, f"""ServerType standalone
+ServerName "Orvane test proftpd"
+DefaultAddress 127.0.0.1
+Port {port}
+UseIPv6 off
+User nobody
+Group nogroup
+PidFile {state}/proftpd.pid
+ScoreboardFile {state}/proftpd.scoreboard
+SystemLog {state}/proftpd.log
+TransferLog none
+WtmpLog off
+UseReverseDNS off
+DelayEngine off
+AuthOrder mod_auth_file.c
+AuthUserFile {passwd}
+AuthGroupFile {group}
+RequireValidShell off
+DefaultRoot ~
+Umask 022
+AllowOverwrite on
+""")
+    return [os.path.join(CACHE, "proftpd-core/usr/sbin/proftpd"), "-n", "-q", "-c", conf]
+
+
+def pure_ftpd(root, user, password, state, port):
+    # The line pure-pw would write, with a crypt(3) hash: its own argon2 hash takes seconds.
+    # "/./" ends the home: the user is chrooted there.
+    passwd = os.path.join(state, "pureftpd.passwd")
+    database = os.path.join(state, "pureftpd.pdb")
+    write(passwd, f"{user}:{crypt_hash(password)}:{NOBODY}:{NOGROUP}::{root}/./::::::::::::\n", 0o600)
+    subprocess.run([os.path.join(CACHE, "pure-ftpd/usr/bin/pure-pw"), "mkdb", database, "-f", passwd],
+                   check=True, capture_output=True)
+    return [os.path.join(CACHE, "pure-ftpd/usr/sbin/pure-ftpd"), "-S", f"127.0.0.1,{port}", "-l",
+            f"puredb:{database}", "-E", "-H", "-4", "-g", os.path.join(state, "pure-ftpd.pid")]
+
+
+REAL_SERVERS = {"vsftpd": vsftpd, "proftpd": proftpd, "pure-ftpd": pure_ftpd}
+
+
+def serve_real(kind, root, user, password, status_file):
+    global server_process
+    if os.geteuid() != 0:
+        report(status_file, "needs root")
+        return 3
+    state = os.path.dirname(os.path.abspath(status_file))
+    if not all(os.path.exists(os.path.join(CACHE, p, ".unpacked")) for p in ("vsftpd", "proftpd-core", "pure-ftpd")):
+        fetched = subprocess.run([os.path.join(HERE, "fetch-servers"), CACHE], capture_output=True, text=True)
+        if fetched.returncode != 0:
+            report(status_file, "failed: " + " ".join(fetched.stderr.split()))
+            return 1
+    upload = os.path.join(root, "upload")
+    os.makedirs(upload, exist_ok=True)
+    if kind == "vsftpd":
+        os.chown(upload, DAEMON, DAEMON)
+    else:
+        for folder in (root, upload):
+            os.chown(folder, NOBODY, NOGROUP)
+    log = open(os.path.join(state, kind + ".out"), "wb")
+    watch(status_file)
+    # A free port may be taken by another program before the server binds it: try a few.
+    for attempt in range(5):
+        port = int(option("port") or 0) or free_port()
+        command = REAL_SERVERS[kind](root, user, password, state, port)
+        server_process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                          start_new_session=True, preexec_fn=die_with_us)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and server_process.poll() is None and not greets(port):
+            time.sleep(0.05)
+        if server_process.poll() is None and greets(port):
+            report(status_file, "port %d" % port)
+            server_process.wait()
+            report(status_file, "failed: the server ended")
+            end(1)
+        failed, server_process = server_process, None
+        try:
+            os.killpg(failed.pid, signal.SIGKILL)
+        except OSError:
+            pass
+        failed.wait()
+    log.close()
+    with open(os.path.join(state, kind + ".out"), errors="replace") as out:
+        report(status_file, "failed: " + " ".join(out.read().split())[-300:])
+    return 1
+
+
+def main():
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    kind = option("server") or "pyftpdlib"
+    if len(args) != 4 or kind not in ("pyftpdlib", *REAL_SERVERS):
+        print(__doc__, file=sys.stderr)
+        return 2
+    root, user, password, status_file = args
+    if kind == "pyftpdlib":
+        return serve_pyftpdlib(root, user, password, status_file)
+    return serve_real(kind, root, user, password, status_file)
 
 
 if __name__ == "__main__":

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/posix/Utf8.h"
+
 // Windows-1252 stands in for both ANSI code pages. As in Windows' own table, the five bytes
 // that 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same
 // value, so every byte round-trips.
@@ -29,14 +31,22 @@ int EncodeOne(wchar_t c) {
 
 }  // namespace
 
-std::string ToAnsi(std::wstring_view text, CodePage) {
+std::string ToAnsi(std::wstring_view text, CodePage page) {
+    if (page == CodePage::Utf8) return posix::ToUtf8(text);
     std::string out(text.size(), '?');
     for (std::size_t i = 0; i < text.size(); ++i)
         if (int byte = EncodeOne(text[i]); byte >= 0) out[i] = static_cast<char>(byte);
     return out;
 }
 
-std::optional<std::string> ToAnsiExact(std::wstring_view text, CodePage) {
+std::optional<std::string> ToAnsiExact(std::wstring_view text, CodePage page) {
+    if (page == CodePage::Utf8) {
+        for (wchar_t unit : text) {
+            const auto c = static_cast<std::uint32_t>(unit);
+            if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return std::nullopt;
+        }
+        return posix::ToUtf8(text);
+    }
     std::string out(text.size(), '\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
         int byte = EncodeOne(text[i]);
@@ -46,7 +56,8 @@ std::optional<std::string> ToAnsiExact(std::wstring_view text, CodePage) {
     return out;
 }
 
-std::wstring FromAnsi(std::string_view bytes, CodePage) {
+std::wstring FromAnsi(std::string_view bytes, CodePage page) {
+    if (page == CodePage::Utf8) return posix::FromUtf8(bytes);
     std::wstring out(bytes.size(), L'\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         auto byte = static_cast<unsigned char>(bytes[i]);

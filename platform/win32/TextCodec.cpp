@@ -9,7 +9,13 @@ namespace platform {
 
 namespace {
 
-UINT ToCodePage(CodePage page) { return page == CodePage::ThreadAnsi ? CP_THREAD_ACP : CP_ACP; }
+UINT ToCodePage(CodePage page) {
+    switch (page) {
+    case CodePage::ThreadAnsi: return CP_THREAD_ACP;
+    case CodePage::Utf8: return CP_UTF8;
+    default: return CP_ACP;
+    }
+}
 
 int Length(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
 
@@ -37,7 +43,8 @@ std::optional<std::string> ToAnsiExact(std::wstring_view text, CodePage page) {
     BOOL usedDefault = FALSE;
     std::string out = Narrow(text, ToCodePage(page), WC_NO_BEST_FIT_CHARS, &usedDefault);
     if (out.empty() && ::GetLastError() == ERROR_INVALID_PARAMETER) {
-        // UTF-8 as the ANSI code page takes neither flag; there only broken surrogates fail.
+        // UTF-8 (asked for, or as the ANSI code page) takes neither flag; there only broken
+        // surrogates fail.
         out = Narrow(text, ToCodePage(page), WC_ERR_INVALID_CHARS, nullptr);
         if (out.empty()) return std::nullopt;
         return out;

@@ -31,27 +31,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const DirectoryContent content(L"/", listing, L"");
-    std::size_t lines = 0;
-    for (std::size_t at = listing.find(L"\r\n"); at != std::wstring::npos; at = listing.find(L"\r\n", at + 2)) ++lines;
+    // One entry at most per line; lines end at LF, and the last one needs none.
+    const auto lines = static_cast<std::size_t>(std::count(listing.begin(), listing.end(), L'\n')) + 1;
     Check(content.entries.size() <= lines);
 
     for (std::size_t k = 0; k < content.entries.size(); ++k) {
         const DirectoryEntry& entry = content.entries[k];
+        Check(!entry.name.empty());
         Check(entry.isCurrent + entry.isParent + entry.isDirectory <= 1);
         Check(!entry.isDirectory || !entry.isFile);
+        Check(!entry.isLink || !entry.isFile);
         Check(entry.isCurrent == (entry.name == L"."));
         Check(entry.isParent == (entry.name == L".."));
-        // A name is always a piece of its line; a multi-word name is put back together from the
-        // words and the one space between them.
+        Check(entry.name.find(L'\n') == std::wstring::npos);
+        // A name is a piece of its line, never put together from words.
         if (k < 16) Check(listing.find(entry.name) != std::wstring::npos);
     }
 
-    // Lines are parsed one by one; the last piece, without CR LF, is not a line of its own.
-    const std::size_t lastEnd = listing.rfind(L"\r\n");
-    if (lastEnd == std::wstring::npos) {
-        Check(content.entries.empty());
-        DirectoryEntry entry;
-        if (ParseListingLine(listing, entry)) Check(!entry.isDirectory || !entry.isFile);
-    }
+    DirectoryEntry entry;
+    if (ParseListingLine(listing, entry)) Check(!entry.name.empty());
+    (void)IsEmptyFolderReply(FTPReply{550, listing});
     return 0;
 }

@@ -1,6 +1,7 @@
 // libFuzzer target: any reply text either gives an address or throws 11004, and never reads
 // outside the text. Each input byte is one character, so the fuzzer reaches the digits, signs,
 // commas and parentheses quickly; 0xFF followed by two bytes makes one wider character.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         const platform::Endpoint endpoint = ParsePassiveReply(text);
-        // Without a ")" nothing is read, so no address can come out.
-        if (text.find(L')') == std::wstring::npos) std::abort();
+        // Six numbers are five commas apart.
+        if (std::count(text.begin(), text.end(), L',') < 5) std::abort();
         (void)endpoint;
     } catch (int code) {
         if (code != platform::kErrorNoData) std::abort();

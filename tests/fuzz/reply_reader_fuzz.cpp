@@ -1,6 +1,7 @@
 // libFuzzer target: the control connection's reply framing. The first byte picks a segment size;
 // the rest is the byte stream. Fed whole and fed in segments, the stream must be cut into the same
-// replies, each ending with its LF, and every reply must parse without reading outside itself.
+// replies, each ending with its LF, and every reply must parse without reading outside itself, in
+// the ANSI code page and in UTF-8, and as the answer to FEAT, whose features must be findable.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Orvane/engine/protocol/FTPFeatures.h"
 #include "Orvane/engine/protocol/FTPReplyReader.h"
 
 namespace {
@@ -22,7 +24,12 @@ void Drain(CFTPReplyReader& reader, Framed& framed) {
     while ((framed.last = reader.Next(reply)) == CFTPReplyReader::Status::Complete) {
         if (reply.empty() || reply.back() != '\n') std::abort();
         (void)ParseReply(reply);
+        (void)ParseReply(reply, platform::CodePage::Utf8);
         (void)ParseGreeting(reply);
+        const FTPFeatures features = ParseFeatures(reply);
+        for (const FTPFeatures::Feature& feature : features.features)
+            if (feature.name.empty() || feature.name.find(' ') != std::string::npos || !features.Has(feature.name))
+                std::abort();
         framed.replies.push_back(reply);
     }
 }

@@ -87,4 +87,26 @@ TEST_P(Windows1252, CommandLineWithAccentsRoundTrips) {
     EXPECT_EQ(FromAnsi(*bytes, GetParam()), line);
 }
 
+// A server that offers UTF-8 (RFC 2640) gets names in it whatever the ANSI code page is.
+TEST(Utf8, EveryCharacterHasItsBytesAndIllFormedTextFailsExactly) {
+    struct Case { const wchar_t* text; const char* bytes; };
+    const Case cases[] = {
+        {L"caf\u00e9", "caf\xc3\xa9"},
+        {L"\u03a9\u0416", "\xce\xa9\xd0\x96"},
+        {L"\u4e2d\u6587", "\xe4\xb8\xad\xe6\x96\x87"},
+        {L"\U0001F600", "\xf0\x9f\x98\x80"},  // a surrogate pair on Windows, one wchar_t elsewhere
+        {L"\u20ac5 ?", "\xe2\x82\xac" "5 ?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(ToAnsiExact(c.text, CodePage::Utf8), c.bytes);
+        EXPECT_EQ(ToAnsi(c.text, CodePage::Utf8), c.bytes);
+        EXPECT_EQ(FromAnsi(c.bytes, CodePage::Utf8), c.text);
+    }
+    const wchar_t loneSurrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
+    EXPECT_EQ(ToAnsiExact(loneSurrogate, CodePage::Utf8), std::nullopt);
+    EXPECT_EQ(FromAnsi("a\x80" "b", CodePage::Utf8), L"a\uFFFDb");
+    EXPECT_EQ(FromAnsi("\xff", CodePage::Utf8), L"\uFFFD");
+}
+
 }  // namespace

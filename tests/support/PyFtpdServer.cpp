@@ -12,6 +12,8 @@ namespace testsupport {
 namespace {
 
 constexpr platform::Millis kReadyLimit{15000};
+// The first start of a Debian server may fetch and unpack the packages first.
+constexpr platform::Millis kRealServerReadyLimit{120000};
 
 #ifdef _WIN32
 // Wine maps the Linux root to drive Z:.
@@ -34,6 +36,15 @@ std::optional<std::string> StatusLine(const std::filesystem::path& file) {
 }
 
 std::filesystem::path ScriptPath() { return SourceDir() / "tools" / "ftpserver.py"; }
+
+const wchar_t* ServerName(PyFtpdServer::Kind kind) {
+    switch (kind) {
+    case PyFtpdServer::Kind::Vsftpd: return L"vsftpd";
+    case PyFtpdServer::Kind::Proftpd: return L"proftpd";
+    case PyFtpdServer::Kind::PureFtpd: return L"pure-ftpd";
+    default: return L"pyftpdlib";
+    }
+}
 
 }  // namespace
 
@@ -91,6 +102,7 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     const std::filesystem::path statusFile = m_state->Path() / "status";
     std::vector<std::wstring> arguments{LinuxPathOf(ScriptPath()), LinuxPathOf(Root()),
                                         Wide(m_options.user), Wide(m_options.password), LinuxPathOf(statusFile)};
+    arguments.push_back(std::wstring(L"--server=") + ServerName(m_options.kind));
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
     if (m_port != 0) arguments.push_back(L"--port=" + std::to_wstring(m_port));
@@ -104,7 +116,8 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     // The script writes "port N" once it listens, "missing pyftpdlib" when it cannot. A process
     // that Wine starts from Linux cannot be waited for, so the file is polled, within a bound.
     constexpr platform::Millis kPoll{20};
-    for (auto waited = platform::Millis(0); waited < kReadyLimit; waited += kPoll) {
+    const platform::Millis limit = m_options.kind == Kind::Pyftpdlib ? kReadyLimit : kRealServerReadyLimit;
+    for (auto waited = platform::Millis(0); waited < limit; waited += kPoll) {
         if (std::optional<std::string> line = StatusLine(statusFile)) {
             if (line->rfind("port ", 0) == 0) {
                 m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
@@ -114,12 +127,18 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
                 whyNot = "python3-pyftpdlib is not installed";
                 return false;
             }
-            break;
+            if (*line == "needs root") {
+                whyNot = "the Debian FTP servers run only as root";
+                return false;
+            }
+            unavailable = false;
+            whyNot = "the FTP server did not start: " + *line;
+            return false;
         }
         std::this_thread::sleep_for(kPoll);
     }
     unavailable = false;
-    whyNot = "the FTP server did not start within " + std::to_string(kReadyLimit.count()) + " ms";
+    whyNot = "the FTP server did not start within " + std::to_string(limit.count()) + " ms";
     return false;
 }
 

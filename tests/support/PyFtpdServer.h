@@ -12,22 +12,27 @@
 
 namespace testsupport {
 
-// A real FTP server: Debian's pyftpdlib (tools/ftpserver.py run by /usr/bin/python3) on a free
-// loopback port, serving one user with full rights on a temporary folder. Natively a child
-// process; under Wine the same Linux program, started through drive Z:. It reports through a
-// status file rather than its output, which Wine does not pass on from Linux programs.
+// A real FTP server on a free loopback port with a temporary root, started by tools/ftpserver.py
+// (run by /usr/bin/python3): Debian's pyftpdlib, serving one user with full rights, or one of
+// Debian's vsftpd, proftpd and pure-ftpd, which need root and serve "/upload" as the writable
+// folder (see the script). Natively a child process; under Wine the same Linux program, started
+// through drive Z:. It reports through a status file rather than its output, which Wine does
+// not pass on from Linux programs.
 class PyFtpdServer {
 public:
+    enum class Kind { Pyftpdlib, Vsftpd, Proftpd, PureFtpd };
     struct Options {
-        std::string user = "orvane";
+        Kind kind = Kind::Pyftpdlib;
+        std::string user = "orvane";  // vsftpd serves "anonymous" whatever this says
         std::string password = "s3cret";
-        bool cp1252 = false;  // command lines and replies in Windows-1252 instead of UTF-8
-        int uploadRate = 0;   // bytes a second each data connection receives; 0 for no limit
+        bool cp1252 = false;  // pyftpdlib: command lines and replies in Windows-1252, no UTF8 offered
+        int uploadRate = 0;   // pyftpdlib: bytes a second each data connection receives; 0 for no limit
     };
 
     // Starts the server and waits (bounded) until it listens. On failure returns null, `whyNot`
-    // says why, and `unavailable` tells a machine without python3 or pyftpdlib (a reason to
-    // skip) from a server that did not come up (a failure).
+    // says why, and `unavailable` tells a machine without python3 or pyftpdlib, or a run
+    // without root for the others (a reason to skip), from a server that did not come up (a
+    // failure).
     static std::unique_ptr<PyFtpdServer> Start(const Options& options, std::string& whyNot,
                                                bool& unavailable);
     ~PyFtpdServer();

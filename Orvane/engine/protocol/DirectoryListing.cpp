@@ -6,119 +6,190 @@
 
 namespace {
 
-// Searched in this order, and the first name found anywhere in the line wins even when another
-// one stands earlier in it.
 constexpr std::array<std::wstring_view, 12> kMonths = {
-    L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun", L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec",
+    L"jan", L"feb", L"mar", L"apr", L"may", L"jun", L"jul", L"aug", L"sep", L"oct", L"nov", L"dec",
 };
 
-// The white space a C library's isspace() knows in the C locale.
-bool IsSpace(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+// IIS pads "<DIR>" so that folder names start in the column of file names.
+constexpr std::size_t kIisDirPadding = 10;
+
+// A field of a line: its text and where it ends in the line.
+struct Field {
+    std::wstring_view text;
+    std::size_t end = 0;
+};
+
+// The blank-separated fields of a line, left to right, read only as far as they are needed.
+// Only the space separates: servers pad with spaces, and a tab belongs to whatever it stands in.
+class Fields {
+public:
+    explicit Fields(std::wstring_view line) : m_line(line) {}
+    bool Next(Field& field) {
+        while (m_at < m_line.size() && m_line[m_at] == L' ') ++m_at;
+        if (m_at == m_line.size()) return false;
+        const std::size_t end = std::min(m_line.find(L' ', m_at), m_line.size());
+        field = {m_line.substr(m_at, end - m_at), end};
+        m_at = end;
+        return true;
+    }
+
+private:
+    std::wstring_view m_line;
+    std::size_t m_at = 0;
+};
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+bool IsDigits(std::wstring_view text) {
+    if (text.empty()) return false;
+    for (wchar_t c : text)
+        if (!IsDigit(c)) return false;
+    return true;
 }
 
-std::wstring_view TrimLeft(std::wstring_view text) {
-    std::size_t at = 0;
-    while (at < text.size() && IsSpace(text[at])) ++at;
-    return text.substr(at);
+wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+bool IsMonth(std::wstring_view text) {
+    if (text.size() != 3) return false;
+    for (std::wstring_view month : kMonths)
+        if (Lower(text[0]) == month[0] && Lower(text[1]) == month[1] && Lower(text[2]) == month[2]) return true;
+    return false;
 }
 
-// atoi's rule: leading white space, an optional sign, then digits up to the first non-digit
-// ("12x" is 12, "x" is 0). Saturates instead of overflowing.
-long DecimalValue(std::wstring_view text) {
-    text = TrimLeft(text);
-    std::size_t at = 0;
-    bool negative = false;
-    if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) negative = text[at++] == L'-';
-    long value = 0;
-    for (; at < text.size() && text[at] >= L'0' && text[at] <= L'9'; ++at)
-        value = std::min(value * 10 + (text[at] - L'0'), 1000000L);
-    return negative ? -value : value;
+bool IsDay(std::wstring_view text) {
+    if (text.size() > 2 || !IsDigits(text)) return false;
+    const int day = text.size() == 1 ? text[0] - L'0' : (text[0] - L'0') * 10 + (text[1] - L'0');
+    return day >= 1 && day <= 31;
 }
 
-bool Contains(std::wstring_view text, wchar_t c) { return text.find(c) != std::wstring_view::npos; }
+// "9:15" or "09:15".
+bool IsTime(std::wstring_view text) {
+    const std::size_t colon = text.find(L':');
+    return (colon == 1 || colon == 2) && text.size() == colon + 3 && IsDigits(text.substr(0, colon)) &&
+           IsDigits(text.substr(colon + 1));
+}
 
-// The field that starts the line, as ls writes it: ten characters ("drwxr-xr-x"), or at least
+bool IsTimeOrYear(std::wstring_view text) { return IsTime(text) || (text.size() == 4 && IsDigits(text)); }
+
+// The field that starts a Unix line, as ls writes it: ten characters ("drwxr-xr-x"), or at least
 // something that looks like one. This drops "total 12".
 bool IsPermissionField(std::wstring_view field) {
     return field.size() == 10 || field.find_first_of(L"drwx-") != std::wstring_view::npos;
 }
 
-}  // namespace
-
-std::wstring_view NextToken(std::wstring_view& rest) {
-    while (true) {
-        if (!Contains(rest, L' ')) return {};
-        if (rest.front() != L' ') break;
-        rest.remove_prefix(1);
-    }
-    const std::size_t space = rest.find(L' ');
-    const std::wstring_view token = rest.substr(0, space);
-    rest.remove_prefix(space + 1);
-    return token;
+// "12-07-26" or "12-07-2026".
+bool IsDosDate(std::wstring_view text) {
+    return (text.size() == 8 || text.size() == 10) && text[2] == L'-' && text[5] == L'-' &&
+           IsDigits(text.substr(0, 2)) && IsDigits(text.substr(3, 2)) && IsDigits(text.substr(6));
 }
 
-bool ParseListingLine(std::wstring_view line, DirectoryEntry& entry) {
-    if (line.empty()) return false;
-    const std::size_t firstSpace = line.find(L' ');
-    if (firstSpace == std::wstring_view::npos) return false;
-    const std::wstring_view permissions = line.substr(0, firstSpace);
-    if (!IsPermissionField(permissions)) return false;
+// "10:00AM", "9:05PM", or a 24-hour "22:00".
+bool IsDosTime(std::wstring_view text) {
+    if (text.size() > 2 && (Lower(text.back()) == L'm') &&
+        (Lower(text[text.size() - 2]) == L'a' || Lower(text[text.size() - 2]) == L'p'))
+        text.remove_suffix(2);
+    return IsTime(text);
+}
+
+void SetKind(DirectoryEntry& entry, bool folder, bool link) {
+    entry.isLink = link;
+    entry.isFile = !folder && !link;
+    if (entry.name == L".") entry.isCurrent = true;
+    else if (entry.name == L"..") entry.isParent = true;
+    else entry.isDirectory = folder || link;
+}
+
+bool ParseDosLine(std::wstring_view line, DirectoryEntry& entry) {
+    Fields fields(line);
+    Field date, time, kind;
+    if (!fields.Next(date) || !IsDosDate(date.text) || !fields.Next(time) || !IsDosTime(time.text) ||
+        !fields.Next(kind))
+        return false;
+    const bool folder = kind.text == L"<DIR>";
+    if (!folder && !IsDigits(kind.text)) return false;
+    std::size_t start = kind.end + 1;
+    if (folder) {
+        std::size_t blanks = 0;
+        while (kind.end + blanks < line.size() && line[kind.end + blanks] == L' ') ++blanks;
+        start = kind.end + (blanks >= kIisDirPadding ? kIisDirPadding : blanks);
+    }
+    if (start >= line.size() || line.find_first_not_of(L' ', start) == std::wstring_view::npos) return false;
     DirectoryEntry parsed;
-    parsed.isFile = permissions.front() != L'd';
-
-    // The owner and group come before the date and may themselves hold a month's name ("Janet");
-    // the line is then read from there and usually fails at the day.
-    std::size_t month = std::wstring_view::npos;
-    for (std::wstring_view name : kMonths) {
-        month = line.find(name);
-        if (month != std::wstring_view::npos) break;
-    }
-    if (month == std::wstring_view::npos) return false;
-
-    std::wstring_view rest = line.substr(month);
-    NextToken(rest);  // the month itself
-    const std::wstring_view day = NextToken(rest);
-    if (day.size() > 2 || DecimalValue(day) == 0) return false;
-
-    // Entries of recent months show a time of day, older ones a year (ls(1)). Some servers put a
-    // time after the year as well.
-    std::wstring_view name;
-    std::wstring joined;
-    const std::wstring_view timeOrYear = NextToken(rest);
-    if (Contains(timeOrYear, L':')) {
-        name = TrimLeft(rest);
-    } else {
-        if (timeOrYear.size() > 4 || DecimalValue(timeOrYear) == 0) return false;
-        const std::wstring_view next = NextToken(rest);
-        if (next.empty()) {
-            name = rest;
-        } else if (Contains(next, L':')) {
-            name = TrimLeft(rest);
-        } else {
-            // NextToken has split a name of several words; put its first word back.
-            joined.reserve(next.size() + 1 + rest.size());
-            joined.append(next).append(1, L' ').append(rest);
-            name = joined;
-        }
-    }
-
-    if (name == L".") parsed.isCurrent = true;
-    else if (name == L"..") parsed.isParent = true;
-    else if (!parsed.isFile) parsed.isDirectory = true;
-    parsed.name = name;
+    parsed.name = line.substr(start);
+    SetKind(parsed, folder, false);
     entry = std::move(parsed);
     return true;
 }
 
+// The date is found as four fields in a row: size, month, day, time or year, the first such
+// window from the left after the permissions. Owners, groups and names may hold anything.
+bool ParseUnixLine(std::wstring_view line, DirectoryEntry& entry) {
+    Fields fields(line);
+    Field permissions;
+    if (!fields.Next(permissions) || !IsPermissionField(permissions.text)) return false;
+    std::array<Field, 4> window;  // size, month, day, time or year
+    std::size_t filled = 0;
+    for (Field field; fields.Next(field);) {
+        if (filled < window.size()) {
+            window[filled++] = field;
+            if (filled < window.size()) continue;
+        } else {
+            std::move(window.begin() + 1, window.end(), window.begin());
+            window.back() = field;
+        }
+        const auto& [size, month, day, timeOrYear] = window;
+        if (!IsMonth(month.text) || !IsDigits(size.text) || !IsDay(day.text) || !IsTimeOrYear(timeOrYear.text))
+            continue;
+        // ls right-aligns the time or year in its column, so exactly one blank follows it.
+        const std::size_t start = timeOrYear.end + 1;
+        if (start >= line.size()) return false;
+        std::wstring_view name = line.substr(start);
+        const wchar_t type = permissions.text.front();
+        if (type == L'l') name = name.substr(0, name.find(L" -> "));
+        if (name.empty()) return false;
+        DirectoryEntry parsed;
+        parsed.name = name;
+        SetKind(parsed, type == L'd', type == L'l');
+        entry = std::move(parsed);
+        return true;
+    }
+    return false;
+}
+
+bool Contains(std::wstring_view text, std::wstring_view part) {
+    if (part.size() > text.size()) return false;
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+        std::size_t k = 0;
+        while (k < part.size() && Lower(text[at + k]) == part[k]) ++k;
+        if (k == part.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseListingLine(std::wstring_view line, DirectoryEntry& entry) {
+    return ParseDosLine(line, entry) || ParseUnixLine(line, entry);
+}
+
 std::vector<DirectoryEntry> ParseListing(std::wstring_view listing) {
     std::vector<DirectoryEntry> entries;
-    for (std::size_t end = listing.find(L"\r\n"); end != std::wstring_view::npos; end = listing.find(L"\r\n")) {
+    while (!listing.empty()) {
+        const std::size_t lf = listing.find(L'\n');
+        std::wstring_view line = listing.substr(0, lf);
+        listing.remove_prefix(lf == std::wstring_view::npos ? listing.size() : lf + 1);
+        if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
         DirectoryEntry entry;
-        if (ParseListingLine(listing.substr(0, end), entry)) entries.push_back(std::move(entry));
-        listing.remove_prefix(end + 2);
+        if (ParseListingLine(line, entry)) entries.push_back(std::move(entry));
     }
     return entries;
+}
+
+bool IsEmptyFolderReply(const FTPReply& reply) {
+    if (reply.code != 450 && reply.code != 550) return false;
+    for (std::wstring_view words : {L"no files", L"no such file", L"not found", L"empty"})
+        if (Contains(reply.text, words)) return true;
+    return false;
 }
 
 DirectoryContent::DirectoryContent(std::wstring folderListed, std::wstring listingText, std::wstring reservedText)

@@ -3,17 +3,21 @@
 #include <string_view>
 #include <vector>
 
-// Reading the Unix-style long listing a LIST returns (permissions, links, owner, group, size,
-// month, day, year or time, name). Every line of another shape is left out, so servers that
-// answer LIST in DOS style give no entries.
+#include "Orvane/engine/protocol/FTPReply.h"
+
+// Reading what LIST returns. Two shapes are understood: the Unix long listing (permissions,
+// links, owner, group, size, month, day, time or year, name), read by the position of its
+// fields, and the MS-DOS style of IIS (date, time, "<DIR>" or size, name). Every other line is
+// left out.
 
 // One understood listing line.
 struct DirectoryEntry {
-    std::wstring name;         // as listed; for a symbolic link "name -> target"
-    bool isFile = false;       // the permission field does not start with "d"
-    bool isDirectory = false;  // a folder other than "." and ".."
+    std::wstring name;         // exactly as listed, blanks included; a link's own name
+    bool isFile = false;       // neither a folder nor a symbolic link
+    bool isDirectory = false;  // a folder or a symbolic link (offered as a folder) but "." and ".."
     bool isCurrent = false;    // "."
     bool isParent = false;     // ".."
+    bool isLink = false;       // a symbolic link: it may lead to a folder, which only a CWD tells
 };
 
 // The record the listing task posts with its done message; the receiving window deletes it.
@@ -28,16 +32,21 @@ struct DirectoryContent {
 };
 
 // The entries of the lines of `listing` that ParseListingLine understands, in order. Lines end
-// at CR LF only: text after the last CR LF is not a line, so a listing with bare LF line ends
-// gives nothing. Linear in the listing's length; throws nothing but std::bad_alloc.
+// at LF, with or without a CR before it; the last line needs no line end. Linear in the
+// listing's length; throws nothing but std::bad_alloc.
 std::vector<DirectoryEntry> ParseListing(std::wstring_view listing);
 
-// Fills `entry` and returns true when `line` (without its CR LF) is a Unix long listing line;
-// otherwise returns false and leaves `entry` as it was.
+// Fills `entry` and returns true when `line` (without its line end) is a listing line of a
+// shape we read and names an entry; otherwise returns false and leaves `entry` as it was.
+//
+// Unix: the date is the first month name (any case) whose field follows a size field (digits)
+// and is followed by a day (1 to 31) and a time ("9:15", "09:15") or a year ("2008"); the name is
+// everything after the one blank that follows the time or year. The owner and group may be
+// anything, a month's name included. For a symbolic link ("l") the name ends before " -> ".
+// MS-DOS: "12-07-26  10:00AM  <DIR>  name" or "12-07-26  10:00AM  1234 name"; the name follows
+// the one blank after a size, or "<DIR>" and the padding of IIS's column (ten blanks).
 bool ParseListingLine(std::wstring_view line, DirectoryEntry& entry);
 
-// Cuts the next space-delimited token off `rest`: leading spaces go, the token is the text up
-// to the next space, and `rest` continues after that space. When `rest` holds no space the
-// token is empty and `rest` keeps its text: a last word with nothing after it is never a token.
-// The token views the text `rest` views.
-std::wstring_view NextToken(std::wstring_view& rest);
+// Whether a refused LIST says only that the folder is empty: some servers answer LIST in an
+// empty folder with 450 or 550 and "No files found" (or similar) instead of an empty listing.
+bool IsEmptyFolderReply(const FTPReply& reply);

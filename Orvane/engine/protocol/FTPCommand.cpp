@@ -18,7 +18,7 @@ CFTPCommand::CFTPCommand(std::string_view prefix, std::string_view argument, std
 
 FTPReply CFTPCommand::Execute(CFTPControlConnection& connection, platform::Event& abort,
                               const FTPTimeouts& timeouts) {
-    connection.SendCommand(m_commandText, platform::FromAnsi(m_loggedText, platform::CodePage::ThreadAnsi),
+    connection.SendCommand(m_commandText, platform::FromAnsi(m_loggedText, connection.SendPage()),
                            abort, timeouts.send);
     return connection.ReadReply(abort, timeouts.receive);
 }
@@ -26,4 +26,11 @@ FTPReply CFTPCommand::Execute(CFTPControlConnection& connection, platform::Event
 FTPReply CFTPCommandWelcomeReply::Execute(CFTPControlConnection& connection, platform::Event& abort,
                                           const FTPTimeouts& timeouts) {
     return connection.ReadGreeting(abort, timeouts.receive);
+}
+
+FTPReply CFTPCommandFeatures::Execute(CFTPControlConnection& connection, platform::Event& abort,
+                                      const FTPTimeouts& timeouts) {
+    connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), connection.SendPage()), abort,
+                           timeouts.send);
+    return connection.ReadReply(abort, timeouts.receive, &m_wholeReply);
 }

@@ -48,6 +48,19 @@ public:
                      const FTPTimeouts& timeouts) override;
 };
 
+// FEAT (RFC 2389). The features are the lines of the reply, not its last line, so the whole
+// reply is kept.
+class CFTPCommandFeatures : public CFTPCommand {
+public:
+    CFTPCommandFeatures() : CFTPCommand("FEAT") {}
+    FTPReply Execute(CFTPControlConnection& connection, platform::Event& abort,
+                     const FTPTimeouts& timeouts) override;
+    const std::string& WholeReply() const { return m_wholeReply; }
+
+private:
+    std::string m_wholeReply;
+};
+
 class CFTPCommandUser : public CFTPCommand {
 public:
     explicit CFTPCommandUser(std::string_view name) : CFTPCommand("USER ", name, {}) {}
@@ -68,6 +81,11 @@ public:
 class CFTPCommandCreateDirectory : public CFTPCommand {
 public:
     explicit CFTPCommandCreateDirectory(std::string_view folder) : CFTPCommand("MKD ", folder, {}) {}
+};
+
+class CFTPCommandSize : public CFTPCommand {
+public:
+    explicit CFTPCommandSize(std::string_view name) : CFTPCommand("SIZE ", name, {}) {}
 };
 
 class CFTPCommandRenameFrom : public CFTPCommand {

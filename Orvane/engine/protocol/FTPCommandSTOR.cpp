@@ -64,9 +64,9 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
     // for the go-ahead, and the destructor waits for it without limit.
     const OnUnwind abandon([this] { AbandonTransfer(); });
     try {
-        connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), platform::CodePage::ThreadAnsi), abort, timeouts.send);
+        connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), connection.SendPage()), abort, timeouts.send);
         const auto first = connection.ReceiveReply(abort, timeouts.receive);
-        FTPReply reply = ParseReply(first.bytes);
+        FTPReply reply = ParseReply(first.bytes, connection.ReceivePage());
         if (!first.complete) reply.code = 0;
         if (reply.code / 100 > 2) m_abort.Set();  // refused: the thread must not send
         m_goAhead.Set();

@@ -8,7 +8,7 @@ FTPReply CFTPCommandSequence::RunCommands() {
     queue.swap(m_queue);
     FTPReply reply;
     for (CFTPCommand* command : queue) {
-        m_transcript.push_back(platform::FromAnsi(command->LoggedText(), platform::CodePage::SystemAnsi));
+        m_transcript.push_back(platform::FromAnsi(command->LoggedText(), m_connection.ReceivePage()));
         reply = command->Execute(m_connection, m_abort, m_timeouts);
         m_transcript.push_back(reply.text);
         switch (reply.code / 100) {

@@ -11,6 +11,7 @@ FTPReply CFTPCommandSequenceCreateDir::Run(const std::string& path) {
             try {
                 reply = RunCommands();
             } catch (const FTPReply& refused) {
+                if (refused.code == kReplyClosing) throw;  // nothing more can be asked
                 reply = refused;  // it exists (or cannot be made): try to enter it
             }
             if (reply.code / 100 == 2) continue;

@@ -11,6 +11,6 @@ FTPReply CFTPCommandSequenceList::Run(std::wstring& listing) {
     CFTPCommandList list(DataAddressFor(Connection(), passive.text), m_command, Abort());
     Queue(list);
     const FTPReply reply = RunCommands();
-    listing = platform::FromAnsi(list.Listing(), platform::CodePage::SystemAnsi);
+    listing = platform::FromAnsi(list.Listing(), Connection().ReceivePage());
     return reply;
 }

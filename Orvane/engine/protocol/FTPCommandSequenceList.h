@@ -5,8 +5,9 @@
 
 #include "Orvane/engine/protocol/FTPCommandSequence.h"
 
-// PASV, then LIST of the current remote folder. `listing` receives what the server sent, from
-// 8-bit text in the system's ANSI code page. The result is the final reply (normally 226).
+// PASV, then LIST of the current remote folder. `listing` receives what the server sent, read
+// as the connection reads replies (UTF-8, or the system's ANSI code page). The result is the
+// final reply (normally 226).
 class CFTPCommandSequenceList : public CFTPCommandSequence {
 public:
     CFTPCommandSequenceList(CFTPControlConnection& connection, platform::Event abort,

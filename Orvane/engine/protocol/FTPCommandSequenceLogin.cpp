@@ -11,6 +11,9 @@ FTPReply CFTPCommandSequenceLogin::Run(const std::string& userName, const std::s
     Queue(welcome);
     Queue(user);
     const FTPReply userReply = RunCommands();
+    // 230 (or any class 2) to USER: logged in without a password (RFC 959, 5.4); a PASS now
+    // would be refused with 503 and fail a login that has succeeded.
+    if (userReply.code / 100 == 2) return userReply;
 
     CFTPCommandPassword pass(ComputeOtpResponse(password, userReply.text));
     Queue(pass);

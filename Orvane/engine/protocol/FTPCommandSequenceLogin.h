@@ -5,8 +5,9 @@
 #include "Orvane/engine/protocol/FTPCommandSequence.h"
 
 // Logs in: reads the greeting, sends USER, then PASS with the password or, when the USER reply
-// holds an "otp-md5" challenge, the six-word one-time response (RFC 2289). PASS is sent after
-// any positive USER reply, 230 included. Names are 8-bit text in the thread's ANSI code page.
+// holds an "otp-md5" challenge, the six-word one-time response (RFC 2289). A USER reply of
+// class 2 (230) needs no password: it is the result, and PASS is not sent. Names are 8-bit text
+// in the thread's ANSI code page (the server's features are not known before the login).
 // Throws 87 before anything is sent when the user name or the password holds CR, LF or NUL;
 // a refused greeting, USER or PASS as FTPReply; 6 for a reply of no expected class.
 class CFTPCommandSequenceLogin : public CFTPCommandSequence {

@@ -10,9 +10,10 @@ FTPReply CFTPCommandSequenceOpenDir::Run(const std::string& path) {
             Queue(mkd);
             try {
                 reply = RunCommands();
-            } catch (const FTPReply&) {
+            } catch (const FTPReply& refused) {
                 // Most often the folder is there already; if it really could not be made, the
-                // CWD below says so.
+                // CWD below says so. A server that is closing the connection answers nothing more.
+                if (refused.code == kReplyClosing) throw;
             }
         }
         CFTPCommandChangeDirectory cwd(component);

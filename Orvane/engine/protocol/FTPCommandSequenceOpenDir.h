@@ -7,7 +7,7 @@
 // Enters a relative path (components separated by backslashes), creating what is missing: per
 // component MKD (a refusal means it exists, and is ignored), then CWD; ".." is only entered.
 // An empty path sends nothing and gives {200, ""}. Throws 87 for CR, LF or NUL in a component
-// before anything is sent, a refused CWD as FTPReply.
+// before anything is sent, a refused CWD, and a 421 to MKD, as FTPReply.
 class CFTPCommandSequenceOpenDir : public CFTPCommandSequence {
 public:
     CFTPCommandSequenceOpenDir(CFTPControlConnection& connection, platform::Event abort,

@@ -5,8 +5,9 @@
 #include "Orvane/engine/protocol/FTPCommandSequence.h"
 #include "platform/Window.h"
 
-// PASV, then STOR of one local file under `remoteName` (8-bit, in the thread's ANSI code page)
-// in the current remote folder. The result is the STOR's final reply (normally 226).
+// PASV, then STOR of one local file under `remoteName` (as the connection sends names, see
+// CFTPControlConnection::WireName) in the current remote folder. The result is the STOR's final
+// reply (normally 226).
 class CFTPCommandSequenceStor : public CFTPCommandSequence {
 public:
     CFTPCommandSequenceStor(CFTPControlConnection& connection, platform::Event abort,

@@ -1,5 +1,8 @@
 #include "Orvane/engine/protocol/FTPControlConnection.h"
 
+#include <optional>
+#include <utility>
+
 #include "Orvane/engine/protocol/TraceLog.h"
 #include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
@@ -8,13 +11,19 @@ namespace {
 
 constexpr std::size_t kReceiveChunk = 4096;
 
-FTPReply ClosedReply(const std::string& bytes) {
+}  // namespace
+
+FTPReply CFTPControlConnection::ClosedReply(const std::string& bytes) const {
     // What arrived before the close is kept for the transcript, but a cut-off line must never
     // count as the server's answer: code 0 makes the sequence fail with error 6.
-    return FTPReply{0, platform::FromAnsi(bytes, platform::CodePage::SystemAnsi)};
+    return FTPReply{0, platform::FromAnsi(bytes, ReceivePage())};
 }
 
-}  // namespace
+std::string CFTPControlConnection::WireName(std::wstring_view text) const {
+    std::optional<std::string> bytes = platform::ToAnsiExact(text, SendPage());
+    if (!bytes) throw platform::kErrorNoUnicodeTranslation;
+    return std::move(*bytes);
+}
 
 CFTPControlConnection CFTPControlConnection::ConnectToServer(const std::wstring& server,
                                                              std::uint16_t port, platform::Event abort,
@@ -50,21 +59,24 @@ CFTPControlConnection::RawReply CFTPControlConnection::ReceiveReply(platform::Ev
         m_reader.Append(std::string_view(chunk, n));
         // Converted only when the trace is on: a reply that trickles in a byte at a time must not
         // cost a conversion of everything so far per byte.
-        WriteTrace([this] { return platform::FromAnsi(m_reader.Pending(), platform::CodePage::ThreadAnsi); });
+        WriteTrace([this] { return platform::FromAnsi(m_reader.Pending(), SendPage()); });
     }
 }
 
-FTPReply CFTPControlConnection::ReadReply(platform::Event& abort, platform::Millis receiveTimeout) {
+FTPReply CFTPControlConnection::ReadReply(platform::Event& abort, platform::Millis receiveTimeout,
+                                          std::string* whole) {
     for (;;) {
-        const RawReply raw = ReceiveReply(abort, receiveTimeout);
+        RawReply raw = ReceiveReply(abort, receiveTimeout);
         if (!raw.complete) return ClosedReply(raw.bytes);
-        FTPReply reply = ParseReply(raw.bytes);
-        if (reply.code / 100 != 1) return reply;
+        FTPReply reply = ParseReply(raw.bytes, ReceivePage());
+        if (reply.code / 100 == 1) continue;
+        if (whole) *whole = std::move(raw.bytes);
+        return reply;
     }
 }
 
 FTPReply CFTPControlConnection::ReadGreeting(platform::Event& abort, platform::Millis receiveTimeout) {
     const RawReply raw = ReceiveReply(abort, receiveTimeout);
     if (!raw.complete) return ClosedReply(raw.bytes);
-    return ParseGreeting(raw.bytes);
+    return ParseGreeting(raw.bytes, ReceivePage());
 }

@@ -3,16 +3,22 @@
 #include <string>
 #include <string_view>
 
+#include "Orvane/engine/protocol/FTPFeatures.h"
 #include "Orvane/engine/protocol/FTPReply.h"
 #include "Orvane/engine/protocol/FTPReplyReader.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
+#include "platform/TextCodec.h"
 
 // The control connection: the socket and the bytes received past the last complete reply.
 // Commands and sequences above it see only whole replies. One command is in flight at a time,
 // on one thread; every wait also watches the task's abort event and is bounded by its own
 // time-out, counted from the start of that wait.
+//
+// It also knows how text travels on it: in the ANSI code pages (the thread's for what we send,
+// the system's for what we read) until the server offers UTF-8 (RFC 2640), then in UTF-8 both
+// ways, for every name, reply and listing.
 class CFTPControlConnection {
 public:
     CFTPControlConnection() = default;
@@ -29,6 +35,27 @@ public:
     // The server's address, against which a passive-mode reply can be checked. Throws int.
     platform::Endpoint Peer() const { return platform::PeerEndpoint(m_socket); }
     void Close() { m_socket.Close(); }
+
+    // What the server listed in its answer to FEAT; nothing before it was asked.
+    const FTPFeatures& Features() const { return m_features; }
+    void SetFeatures(FTPFeatures features) { m_features = std::move(features); }
+    // From now on, names go out and replies and listings come in as UTF-8.
+    void UseUtf8() { m_utf8 = true; }
+    bool UsesUtf8() const { return m_utf8; }
+
+    // The code page of what we send (names, and the trace of our commands), and of what we read
+    // (replies, listings, and the transcript).
+    platform::CodePage SendPage() const {
+        return m_utf8 ? platform::CodePage::Utf8 : platform::CodePage::ThreadAnsi;
+    }
+    platform::CodePage ReceivePage() const {
+        return m_utf8 ? platform::CodePage::Utf8 : platform::CodePage::SystemAnsi;
+    }
+
+    // `text` (a file or folder name, a path) as this connection sends it. Throws int 1113 when a
+    // character has no counterpart in the ANSI code page, or the text is ill-formed UTF-16: a
+    // name must never reach the server as another one.
+    std::string WireName(std::wstring_view text) const;
 
     // Sends one command line (8-bit, with its CR LF) whole; `traced` is what the trace shows of
     // it (a password is masked there). Throws int: 995, 10060 or the system's number.
@@ -47,14 +74,19 @@ public:
 
     // The next final reply, with the code and text of its last line; preliminary (1xx) replies
     // are read past. A connection closed before the reply was complete gives code 0, whatever
-    // the cut-off line began with. Throws as ReceiveReply.
-    FTPReply ReadReply(platform::Event& abort, platform::Millis receiveTimeout);
+    // the cut-off line began with. `whole`, when given, receives every line of that reply (for
+    // replies whose body matters, as FEAT's). Throws as ReceiveReply.
+    FTPReply ReadReply(platform::Event& abort, platform::Millis receiveTimeout, std::string* whole = nullptr);
 
     // The greeting after connect: the code of its first line and all of its text. A 1xx
     // greeting is not read past. Throws as ReceiveReply.
     FTPReply ReadGreeting(platform::Event& abort, platform::Millis receiveTimeout);
 
 private:
+    FTPReply ClosedReply(const std::string& bytes) const;
+
     platform::Socket m_socket;
     CFTPReplyReader m_reader;
+    FTPFeatures m_features;
+    bool m_utf8 = false;
 };

@@ -7,3 +7,7 @@ struct FTPReply {
     int code = 200;
     std::wstring text;
 };
+
+// RFC 959: the service is not available and the server is closing the control connection, so
+// whatever was to follow cannot be sent any more.
+inline constexpr int kReplyClosing = 421;

@@ -78,11 +78,11 @@ int ReplyCode(std::string_view line) {
     return negative ? -value : value;
 }
 
-FTPReply ParseReply(std::string_view reply) {
+FTPReply ParseReply(std::string_view reply, platform::CodePage page) {
     const std::string_view last = reply.substr(LastLineStart(reply));
-    return FTPReply{ReplyCode(last), platform::FromAnsi(last, platform::CodePage::SystemAnsi)};
+    return FTPReply{ReplyCode(last), platform::FromAnsi(last, page)};
 }
 
-FTPReply ParseGreeting(std::string_view reply) {
-    return FTPReply{ReplyCode(reply), platform::FromAnsi(reply, platform::CodePage::SystemAnsi)};
+FTPReply ParseGreeting(std::string_view reply, platform::CodePage page) {
+    return FTPReply{ReplyCode(reply), platform::FromAnsi(reply, page)};
 }

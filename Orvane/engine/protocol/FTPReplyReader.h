@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "Orvane/engine/protocol/FTPReply.h"
+#include "platform/TextCodec.h"
 
 // Cuts the byte stream of a control connection into replies as RFC 959 (4.2) frames them: one
 // line "ddd text", or a multi-line reply that opens with "ddd-" and closes with the line that
@@ -44,8 +45,9 @@ private:
 // number (leading white space, an optional sign, digits; 0 when there are none).
 int ReplyCode(std::string_view line);
 
-// A complete reply as a record: the code and the text of its last line, CR LF included.
-FTPReply ParseReply(std::string_view reply);
+// A complete reply as a record: the code and the text of its last line, CR LF included, read in
+// `page` (the connection's).
+FTPReply ParseReply(std::string_view reply, platform::CodePage page = platform::CodePage::SystemAnsi);
 
 // The greeting as a record: the code of its first line, and all of its text.
-FTPReply ParseGreeting(std::string_view reply);
+FTPReply ParseGreeting(std::string_view reply, platform::CodePage page = platform::CodePage::SystemAnsi);

@@ -31,22 +31,25 @@ unsigned ReadByte(std::wstring_view text, std::size_t& at) {
     return value;
 }
 
-// The first position of `c`, or -1.
-std::ptrdiff_t PositionOf(std::wstring_view text, wchar_t c) {
-    const std::size_t at = text.find(c);
-    return at == std::wstring_view::npos ? -1 : static_cast<std::ptrdiff_t>(at);
+// Where the six numbers begin: after the first "(" (RFC 959, 4.1.2), or, as servers need not
+// write the parentheses (RFC 1123, 4.1.2.6), at the first digit after the reply code.
+std::size_t NumbersStart(std::wstring_view text) {
+    const std::size_t open = text.find(L'(');
+    if (open != std::wstring_view::npos) return open + 1;
+    std::size_t from = 0;
+    if (text.size() >= 4 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
+        (text[3] == L' ' || text[3] == L'-'))
+        from = 4;
+    while (from < text.size() && !IsDigit(text[from])) ++from;
+    // A sign belongs to its number: "-1" must be refused, not read as 1.
+    if (from > 0 && from < text.size() && (text[from - 1] == L'-' || text[from - 1] == L'+')) --from;
+    return from;
 }
 
 }  // namespace
 
 platform::Endpoint ParsePassiveReply(const std::wstring& text) {
-    // The numbers are read from just after the first "(" through the first ")". A missing "("
-    // reads from the start, a missing or earlier ")" leaves nothing to read.
-    const std::ptrdiff_t close = PositionOf(text, L')');
-    const std::ptrdiff_t open = PositionOf(text, L'(');
-    const std::size_t start = std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(open + 1, 0)), text.size());
-    const std::size_t length = static_cast<std::size_t>(std::max<std::ptrdiff_t>(close - open, 0));
-    const std::wstring_view inner = std::wstring_view(text).substr(start, length);
+    const std::wstring_view inner = std::wstring_view(text).substr(NumbersStart(text));
 
     std::array<unsigned, 6> numbers{};
     std::size_t at = 0;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceFeatures.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
 #include "Orvane/engine/tasks/ExceptionCode.h"
@@ -28,6 +29,7 @@ std::unique_ptr<CTaskResult> CFTPTask::RunSession(const std::function<void(Sessi
         Session session{*connection, transcript, reply, m_abortEvent, m_timeouts};
         reply = session.Open<CFTPCommandSequenceLogin>().Run(platform::ToAnsi(m_destination.userName),
                                                              platform::ToAnsi(m_destination.password));
+        session.Open<CFTPCommandSequenceFeatures>().Run();  // its reply is not the task's
         steps(session);
     } catch (const FTPReply& refused) {
         reply = refused;
@@ -62,11 +64,5 @@ void CFTPTask::ReportFailure(std::uint32_t errorCode) noexcept {
 
 void CFTPTask::EnterStartingFolder(Session& session) {
     if (m_destination.directory.empty()) return;
-    session.reply = session.Open<CFTPCommandSequenceChangeDir>().Run(WireName(m_destination.directory));
-}
-
-std::string WireName(const std::wstring& text) {
-    std::optional<std::string> bytes = platform::ToAnsiExact(text);
-    if (!bytes) throw platform::kErrorNoUnicodeTranslation;
-    return std::move(*bytes);
+    session.reply = session.Open<CFTPCommandSequenceChangeDir>().Run(session.WireName(m_destination.directory));
 }

@@ -49,9 +49,13 @@ protected:
         Sequence Open() {
             return Sequence(connection, abort, transcript, timeouts);
         }
+        // A name as this connection sends it: UTF-8 when the server offered it, otherwise the
+        // thread's ANSI code page. Throws 1113 when that cannot carry it exactly.
+        std::string WireName(const std::wstring& text) const { return connection.WireName(text); }
     };
 
-    // The run skeleton between the started and the done message: connect, log in, then `steps`
+    // The run skeleton between the started and the done message: connect, log in, ask for the
+    // server's features (FEAT, which decides the wire's encoding), then `steps`
     // (which begin with EnterStartingFolder, or a variant of it); whatever happened, QUIT with a
     // transcript of its own and close. `steps` throw int or FTPReply; an int becomes the
     // result's error code and leaves the reply as it was, a thrown reply becomes the reply.
@@ -77,7 +81,3 @@ private:
     FTPTimeouts m_timeouts;
     bool m_finished = false;  // the done message has gone
 };
-
-// `text` as 8-bit wire text in the thread's ANSI code page. Throws 1113 when a character has no
-// counterpart there: a file or folder name must never reach the server as a different one.
-std::string WireName(const std::wstring& text);

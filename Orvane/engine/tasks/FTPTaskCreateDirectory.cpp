@@ -15,7 +15,7 @@ void CFTPTaskCreateDirectory::Execute() {
     platform::PostToWindow(NotifyWindow(), WM_MKDIR_STARTED, 0, 0);
     auto result = RunSession([&](Session& session) {
         EnterStartingFolder(session);
-        session.reply = session.Open<CFTPCommandSequenceCreateDir>().Run(WireName(m_folderPath));
+        session.reply = session.Open<CFTPCommandSequenceCreateDir>().Run(session.WireName(m_folderPath));
     });
     Finish(std::move(result));
 }

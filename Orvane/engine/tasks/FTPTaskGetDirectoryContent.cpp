@@ -22,7 +22,12 @@ void CFTPTaskGetDirectoryContent::Execute() {
     auto result = RunSession([&](Session& session) {
         EnterNearestFolder(session);
         std::wstring listing;
-        session.reply = session.Open<CFTPCommandSequenceList>().Run(listing);
+        try {
+            session.reply = session.Open<CFTPCommandSequenceList>().Run(listing);
+        } catch (const FTPReply& refused) {
+            if (!IsEmptyFolderReply(refused)) throw;
+            listing.clear();  // the folder is there (its CWD succeeded) and holds nothing
+        }
         m_content = std::make_unique<DirectoryContent>(Destination().directory, std::move(listing), L"");
     });
     if (!result->Succeeded() || result->errorCode != 0) m_content.reset();
@@ -39,7 +44,7 @@ void CFTPTaskGetDirectoryContent::EnterNearestFolder(Session& session) {
     // Each pass cuts one component, so the climb ends after at most one pass per "/".
     while (!folder.empty()) {
         try {
-            working = session.Open<CFTPCommandSequenceChangeDir>().Run(WireName(folder));
+            working = session.Open<CFTPCommandSequenceChangeDir>().Run(session.WireName(folder));
             break;
         } catch (const FTPReply& refused) {
             if (refused.code != kFolderUnavailable) throw;

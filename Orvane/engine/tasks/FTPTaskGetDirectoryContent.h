@@ -7,7 +7,8 @@
 
 // Lists the destination's starting folder (the folder being browsed), or, when that is gone,
 // its nearest ancestor that still exists. Posts WM_LIST_STARTED and WM_LIST_FINISHED with the
-// result and the parsed listing of the folder really entered (null when the task failed).
+// result and the parsed listing of the folder really entered (null when the task failed). A
+// LIST refused as an empty folder is ("450 No files found") gives an empty listing.
 class CFTPTaskGetDirectoryContent : public CFTPTask {
 public:
     CFTPTaskGetDirectoryContent(platform::WindowRef notifyWindow, FTPSettings destination,

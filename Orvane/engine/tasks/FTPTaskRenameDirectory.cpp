@@ -17,8 +17,8 @@ void CFTPTaskRenameDirectory::Execute() {
     platform::PostToWindow(NotifyWindow(), WM_RENAME_STARTED, 0, 0);
     auto result = RunSession([&](Session& session) {
         EnterStartingFolder(session);
-        session.reply = session.Open<CFTPCommandSequenceRenameDir>().Run(WireName(m_oldPath),
-                                                                         WireName(m_newPath));
+        session.reply = session.Open<CFTPCommandSequenceRenameDir>().Run(session.WireName(m_oldPath),
+                                                                         session.WireName(m_newPath));
     });
     Finish(std::move(result));
 }

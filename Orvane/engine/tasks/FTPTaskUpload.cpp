@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "Orvane/engine/protocol/FTPCommandSequenceSize.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeA.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
@@ -34,12 +35,23 @@ void CFTPTaskUpload::PostDone(std::unique_ptr<CTaskResult> result) {
                         std::make_unique<std::wstring>(m_jobKey));
 }
 
+namespace {
+
+// Names that servers store as others without a word: pure-ftpd turns leading blanks (and
+// control characters) into "_" and still answers 226.
+bool MayBeStoredAsAnother(const std::wstring& name) {
+    return (!name.empty() && name.front() == L' ') ||
+           std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
 void CFTPTaskUpload::StoreFiles(Session& session) {
     // Every name is checked before the first file goes: a job that can never be stored whole
     // fails before it leaves a part of itself on the server.
     for (const auto& [key, entry] : m_files) {
-        WireName(entry.name);
-        WireName(entry.relativeFolder);
+        session.WireName(entry.name);
+        session.WireName(entry.relativeFolder);
     }
     // The replies of what follows are not kept: the result's reply stays the starting folder's.
     auto openDir = session.Open<CFTPCommandSequenceOpenDir>();
@@ -55,9 +67,13 @@ void CFTPTaskUpload::StoreFiles(Session& session) {
         }
         platform::PostOwned(NotifyWindow(), WM_UPLOAD_STATUS, std::make_unique<std::wstring>(key),
                             std::make_unique<std::wstring>(m_jobKey));
-        ChangeRemoteFolder(current, entry.relativeFolder, openDir);
+        ChangeRemoteFolder(current, entry.relativeFolder, openDir, session.connection);
         current = entry.relativeFolder;
-        stor.Run(entry.localPath, WireName(entry.name), NotifyWindow());
+        stor.Run(entry.localPath, session.WireName(entry.name), NotifyWindow());
+        // A file that is not there under its own name was not stored: SIZE says so (550),
+        // and that refusal ends the job. Without SIZE (RFC 3659) there is no cheap way to ask.
+        if (MayBeStoredAsAnother(entry.name) && session.connection.Features().Has("SIZE"))
+            session.Open<CFTPCommandSequenceSize>().Run(session.WireName(entry.name));
         platform::PostOwned(NotifyWindow(), WM_UPLOAD_FILE_DONE, std::make_unique<std::wstring>(key),
                             std::make_unique<std::wstring>(m_jobKey));
     }
@@ -81,9 +97,9 @@ std::wstring BuildUpPath(const std::wstring& folder) {
 }
 
 void ChangeRemoteFolder(const std::wstring& current, const std::wstring& target,
-                        CFTPCommandSequenceOpenDir& openDir) {
+                        CFTPCommandSequenceOpenDir& openDir, const CFTPControlConnection& connection) {
     if (current == target) return;
     const std::wstring up = BuildUpPath(current);
-    if (!up.empty()) openDir.Run(WireName(up));
-    openDir.Run(WireName(target));
+    if (!up.empty()) openDir.Run(connection.WireName(up));
+    openDir.Run(connection.WireName(target));
 }

@@ -11,7 +11,9 @@
 // WM_UPLOAD_FILE_DONE, and WM_UPLOAD_FINISHED with the result; every message carries a copy
 // of the job key. A file that cannot be opened for reading when its turn comes is left out
 // with WM_UPLOAD_FILE_SKIPPED instead, and the run goes on. The first failure ends the run:
-// that file and every later one stay unsent.
+// that file and every later one stay unsent. A file whose name a server may quietly change (a
+// leading blank) is confirmed with SIZE after its STOR when the server offers it; a refusal
+// there is the job's failure.
 class CFTPTaskUpload : public CFTPTask {
 public:
     CFTPTaskUpload(platform::WindowRef notifyWindow, FTPSettings destination,
@@ -35,6 +37,6 @@ std::wstring BuildUpPath(const std::wstring& folder);
 
 // Moves the session from the remote folder `current` to `target` (both relative to the
 // starting folder): unless they are equal, up to the starting folder and down again, creating
-// what is missing on the way down.
+// what is missing on the way down. The folders go out as `connection` sends names.
 void ChangeRemoteFolder(const std::wstring& current, const std::wstring& target,
-                        CFTPCommandSequenceOpenDir& openDir);
+                        CFTPCommandSequenceOpenDir& openDir, const CFTPControlConnection& connection);

@@ -55,6 +55,7 @@ protected:
         if (!ServerStarted()) return;
         fs::create_directories(Root() / "pub" / "incoming");
         fs::create_directories(Root() / "docs");
+        fs::create_directories(Root() / L"\u03a9 caf\u00e9");
         std::ofstream(Root() / "readme.txt") << "hello";
         destination.server = L"127.0.0.1";
         destination.port = Port();
@@ -94,7 +95,8 @@ TEST_F(Browser, WalksDownAndUpAndKeepsTheShownFolderInTheRecord) {
     const HWND dialog = browser.Handle();
     const std::wstring root = L"ftp://127.0.0.1:" + std::to_wstring(Port()) + L"/";
     ASSERT_TRUE(PumpUntil([&] { return ItemText(dialog, IDC_BROWSE_ADDRESS) == root; }));
-    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub"}));  // no "..", no file
+    // no "..", no file
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub", L"\u03a9 caf\u00e9"}));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_BROWSE_OK)));
     EXPECT_FALSE(Visible(dialog, IDC_BROWSE_TROUBLESHOOT));
     Screenshot(dialog, "browse-folder");
@@ -113,7 +115,11 @@ TEST_F(Browser, WalksDownAndUpAndKeepsTheShownFolderInTheRecord) {
     SendItemActivate(dialog, IDC_BROWSE_LIST, IndexOf(dialog, L".."));
     ASSERT_TRUE(Idle(dialog));
     EXPECT_EQ(destination.directory, L"");
-    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub"}));
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub", L"\u03a9 caf\u00e9"}));
+
+    SendItemActivate(dialog, IDC_BROWSE_LIST, IndexOf(dialog, L"\u03a9 caf\u00e9"));
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(dialog, IDC_BROWSE_ADDRESS) == root + L"\u03a9 caf\u00e9"; }));
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L".."}));
 }
 
 TEST_F(Browser, CreatesAndRenamesFoldersWhereItStands) {
@@ -125,16 +131,17 @@ TEST_F(Browser, CreatesAndRenamesFoldersWhereItStands) {
     ASSERT_TRUE(Idle(dialog));
     EXPECT_TRUE(Visible(dialog, IDC_BROWSE_TROUBLESHOOT));
 
+    // pyftpdlib offers UTF-8: a name beyond any ANSI code page is created as it is.
     PostClick(dialog, IDC_BROWSE_NEW_FOLDER);
     ASSERT_TRUE(PumpUntil([&] { return ListTexts(List(dialog)).size() == 3; }));
-    ASSERT_TRUE(TypeLabel(dialog, L"made"));
-    EXPECT_TRUE(fs::is_directory(Root() / "pub" / "made"));
-    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"..", L"incoming", L"made"}));
+    ASSERT_TRUE(TypeLabel(dialog, L"made \u0416"));
+    EXPECT_TRUE(fs::is_directory(Root() / "pub" / L"made \u0416"));
+    EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"..", L"incoming", L"made \u0416"}));
 
     ListView_EditLabel(List(dialog), 2);  // what F2 does on the selected entry
     ASSERT_TRUE(TypeLabel(dialog, L"renamed"));
     EXPECT_TRUE(fs::is_directory(Root() / "pub" / "renamed"));
-    EXPECT_FALSE(fs::exists(Root() / "pub" / "made"));
+    EXPECT_FALSE(fs::exists(Root() / "pub" / L"made \u0416"));
     EXPECT_EQ(ListTexts(List(dialog)).at(2), L"renamed");
 
     // The parent entry cannot be renamed.

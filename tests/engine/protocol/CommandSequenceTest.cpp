@@ -6,6 +6,7 @@
 
 #include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceCreateDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceFeatures.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceOpenDir.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
@@ -76,12 +77,14 @@ TEST_F(CommandSequences, PlainLoginRecordsSixLinesWithThePasswordMasked) {
                                                        L"230 Welcome\r\n"}));
 }
 
-TEST_F(CommandSequences, LoginSendsPassEvenAfterUser230AndFailsWithItsRefusal) {
-    m_server.Send("220 ready\r\n").On("USER anonymous", "230 Already in\r\n").On("PASS x", "503 Bad sequence\r\n");
+TEST_F(CommandSequences, LoginThatUserAlreadyCompletesSendsNoPass) {
+    // vsftpd with no_anon_password answers USER anonymous with 230, and PASS then with 503.
+    m_server.Send("220 ready\r\n").On("USER anonymous", "230 Login successful.\r\n");
     Open();
-    const FTPReply refused = Thrown([&] { Make<CFTPCommandSequenceLogin>().Run("anonymous", "x"); });
-    EXPECT_EQ(refused.code, 503);
-    EXPECT_EQ(refused.text, L"503 Bad sequence\r\n");
+    const FTPReply reply = Make<CFTPCommandSequenceLogin>().Run("anonymous", "x");
+    EXPECT_EQ(reply.code, 230);
+    EXPECT_EQ(m_transcript.size(), 4u);
+    EXPECT_EQ(Received(), Lines{"USER anonymous"});
 }
 
 TEST_F(CommandSequences, WrongPasswordIsThrownAsTheServersReply) {
@@ -130,6 +133,63 @@ TEST_F(CommandSequences, OneTimePasswordChallenges) {
         m_connection = Connect(m_server.Port(), m_abort);
         EXPECT_EQ(Make<CFTPCommandSequenceLogin>().Run("bob", "This is a test.").code, 230);
         EXPECT_EQ(m_transcript.back(), L"230 in\r\n");
+    }
+}
+
+// ---- the server's features --------------------------------------------------------------------
+
+TEST_F(CommandSequences, FeaturesDecideTheWireEncoding) {
+    struct Case {
+        const char* name;
+        const char* feat;
+        const char* opts;  // the reply to "OPTS UTF8 ON", null when it must not be sent
+        bool utf8;
+    };
+    const Case cases[] = {
+        {"UTF8 offered and switched on", "211-Features:\r\n UTF8\r\n SIZE\r\n211 End\r\n", "200 UTF8 set to on\r\n", true},
+        {"UTF8 offered, OPTS refused", "211-Extensions supported:\r\n EPRT\r\n UTF8\r\n211 End.\r\n", "504 Unknown command\r\n", true},
+        {"UTF8 in lower case", "211-Features\r\n utf8\r\n211 End\r\n", "200 OK\r\n", true},
+        {"no UTF8", "211-Features:\r\n EPRT\r\n REST STREAM\r\n211 End\r\n", nullptr, false},
+        {"FEAT unknown", "500 Unknown command\r\n", nullptr, false},
+        {"FEAT not implemented", "502 Command not implemented\r\n", nullptr, false},
+        {"no features", "211 No features\r\n", nullptr, false},
+        {"UTF8 only in the text", "211-Features (not UTF8):\r\n SIZE\r\n211 End UTF8\r\n", nullptr, false},
+    };
+    for (const Case& c : cases) {
+        m_server.Accept().Send("220 ready\r\n").On("FEAT", c.feat);
+        if (c.opts) m_server.On("OPTS UTF8 ON", c.opts);
+        m_server.On("NOOP", "200 next\r\n");
+    }
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_connection.Close();
+        m_connection = Connect(m_server.Port(), m_abort);
+        m_connection.ReadGreeting(m_abort, kTimeouts.receive);
+        m_transcript.clear();
+        Make<CFTPCommandSequenceFeatures>().Run();
+        EXPECT_EQ(m_connection.UsesUtf8(), c.utf8);
+        EXPECT_EQ(m_transcript.at(0), L"FEAT\r\n");
+        EXPECT_EQ(m_transcript.size(), c.opts ? 4u : 2u);
+        if (c.opts) {
+            EXPECT_EQ(m_transcript.at(2), L"OPTS UTF8 ON\r\n");
+        }
+        CFTPCommand noop("NOOP");  // the script goes on in step: nothing more was sent
+        EXPECT_EQ(noop.Execute(m_connection, m_abort, kTimeouts).code, 200);
+    }
+}
+
+TEST_F(CommandSequences, ServerClosingDuringFeaturesIsTheReply) {
+    const char* afterFeat[] = {"421 Service closing\r\n", "211-Features:\r\n UTF8\r\n211 End\r\n"};
+    m_server.Accept().Send("220 ready\r\n").On("FEAT", afterFeat[0]);
+    m_server.Accept().Send("220 ready\r\n").On("FEAT", afterFeat[1]).On("OPTS UTF8 ON", "421 Timeout\r\n");
+    Open();
+    for (const char* feat : afterFeat) {
+        SCOPED_TRACE(feat);
+        m_connection.Close();
+        m_connection = Connect(m_server.Port(), m_abort);
+        m_connection.ReadGreeting(m_abort, kTimeouts.receive);
+        EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceFeatures>().Run(); }).code, 421);
     }
 }
 
@@ -215,6 +275,16 @@ TEST_F(CommandSequences, CreateDirEntersOnlyWhatExistsAndCreatesTheRestSideBySid
     EXPECT_EQ(reply.code, 257);
     EXPECT_EQ(reply.text, L"257 \"c\" created\r\n");
     EXPECT_EQ(Received(), (Lines{"MKD a", "CWD a", "MKD b", "MKD c"}));
+}
+
+TEST_F(CommandSequences, ServerClosingAtMkdEndsOpenAndCreateWithItsReply) {
+    // Without it, the CWD that follows reads a closed connection and the task fails with error 6.
+    m_server.Send("220 ready\r\n").On("MKD a", "421 Timeout.\r\n").On("MKD b", "421 Shutting down.\r\n");
+    Open();
+    m_connection.ReadGreeting(m_abort, kTimeouts.receive);
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceOpenDir>().Run("a\\c"); }).text, L"421 Timeout.\r\n");
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceCreateDir>().Run("b\\c"); }).text, L"421 Shutting down.\r\n");
+    EXPECT_EQ(Received(), (Lines{"MKD a", "MKD b"}));
 }
 
 TEST_F(CommandSequences, CreateDirOfAnExistingFolderThatCannotBeEnteredFails) {

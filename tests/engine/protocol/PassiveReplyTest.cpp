@@ -62,11 +62,17 @@ TEST(ParsePassiveReply, ReadsTheSixNumbersOfTheParentheses) {
         {L"227 (1,2,3,4,5,6,7,8)", At(1, 2, 3, 4, 1286)},
         {L"227 (1,2,3,4,5,6x)", At(1, 2, 3, 4, 1286)},
         {L"227 (1,2,3,4,5,6 trailing words)", At(1, 2, 3, 4, 1286)},
-        // the first "(" and the first ")" decide, whatever else the text holds
+        // the first "(" decides, whatever else the text holds
         {L"227 Entering (1,2,3,4,5,6) not (9,9,9,9,9,9)", At(1, 2, 3, 4, 1286)},
         {L"227 (1,2,3,4,5,6) ) ( )", At(1, 2, 3, 4, 1286)},
-        {L"1,2,3,4,5,6)", At(1, 2, 3, 4, 1286)},  // no "(": read from the start
+        {L"227 Entering Passive Mode (192,168,1,2,19,137\r\n", At(192, 168, 1, 2, 5001)},
         {std::wstring(L"227 (1,2,3,4,5,6)\0junk", 23), At(1, 2, 3, 4, 1286)},
+        // without "(" the numbers start at the first digit after the code (RFC 1123, 4.1.2.6)
+        {L"227 Entering Passive Mode 192,168,1,2,19,137\r\n", At(192, 168, 1, 2, 5001)},
+        {L"227 Entering Passive Mode 192,168,1,2,19,137)\r\n", At(192, 168, 1, 2, 5001)},
+        {L"227 Entering Passive Mode =127,0,0,1,4,1.\r\n", At(127, 0, 0, 1, 1025)},
+        {L"227 +10,0,0,1,0,1", At(10, 0, 0, 1, 1)},
+        {L"1,2,3,4,5,6)", At(1, 2, 3, 4, 1286)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Printable(c.text));
@@ -83,10 +89,10 @@ TEST(ParsePassiveReply, ReadsTheSixNumbersOfTheParentheses) {
 TEST(ParsePassiveReply, RejectsRepliesWithoutSixNumbers) {
     const std::wstring cases[] = {
         L"",
-        L"227 Entering Passive Mode 192,168,1,2,19,137\r\n",  // no parentheses
-        L"227 Entering Passive Mode (192,168,1,2,19,137\r\n",  // no ")"
-        L"227 Entering Passive Mode 192,168,1,2,19,137)\r\n",  // no "(": "227 " is read first
-        L"227 Entering Passive Mode )192,168,1,2,19,137(\r\n",  // ")" before "("
+        L"227 Entering Passive Mode\r\n",
+        L"227 Entering Passive Mode 1,2,3,4,5\r\n",
+        L"227 Entering Passive Mode )192,168,1,2,19,137(\r\n",  // nothing after the "("
+        L"227 Entering Passive Mode (see 192,168,1,2,19,137)\r\n",
         L"227 ()",
         L"227 (1,2,3,4,5)",
         L"227 (1,2,3,4,5,)",
@@ -100,7 +106,6 @@ TEST(ParsePassiveReply, RejectsRepliesWithoutSixNumbers) {
         L"227 (+,2,3,4,5,6)",
         L"227 (1,2,3,4,5,-)",
         L"227 (1,2,3,4)(5,6)",
-        L"227 (1,2,3,4,5,6",  // six numbers, but no ")" leaves nothing to read
     };
     for (const auto& text : cases) {
         SCOPED_TRACE(Printable(text));
@@ -123,6 +128,9 @@ TEST(ParsePassiveReply, RejectsNumbersOutsideAByte) {
         L"227 (127,0,0,1,4,18446744073709551617)",
         L"227 (127,0,0,1,4,-2147483648)",
         L"227 (127,0,0,1,4," + std::wstring(5000, L'9') + L")",
+        L"227 Entering Passive Mode 256,0,0,1,4,1",
+        L"227 Entering Passive Mode -1,0,0,1,4,1",
+        L"227 Entering Passive Mode 127,0,0,1,4,300.",
     };
     for (const auto& text : cases) {
         SCOPED_TRACE(Printable(text).substr(0, 60));

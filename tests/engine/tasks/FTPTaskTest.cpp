@@ -84,7 +84,7 @@ TEST_F(FTPTaskSkeleton, EmptyStartingFolderSendsNoCwd) {
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded());
     EXPECT_EQ(result->reply.code, 230);  // the login's reply
-    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "QUIT"}));
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "FEAT", "QUIT"}));
 }
 
 TEST_F(FTPTaskSkeleton, StartingFolderGoesToTheWireInTheAnsiCodePage) {
@@ -94,6 +94,29 @@ TEST_F(FTPTaskSkeleton, StartingFolderGoesToTheWireInTheAnsiCodePage) {
     auto result = Run(Destination(m_server.Port(), folder));
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded());
+}
+
+TEST_F(FTPTaskSkeleton, ServerOfferingUtf8GetsUtf8NamesAndRepliesAreReadInIt) {
+    // Greek and Cyrillic, which no ANSI code page holds with the accents: 1113 in ANSI.
+    const std::wstring folder = L"/Br\u00fccke \u03a9\u0416";
+    ScriptLogin(m_server, "211-Features:\r\n UTF8\r\n211 End\r\n")
+        .On("OPTS UTF8 ON", "200 OK\r\n")
+        .On("CWD /Br\xc3\xbc" "cke \xce\xa9\xd0\x96", "250 \"/Br\xc3\xbc" "cke \xce\xa9\xd0\x96\" is current.\r\n");
+    ScriptQuit(m_server);
+    auto result = Run(Destination(m_server.Port(), folder));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded());
+    EXPECT_EQ(result->reply.text, L"250 \"" + folder + L"\" is current.\r\n");
+    EXPECT_TRUE(Contains(result->transcript, L"CWD " + folder));
+    EXPECT_TRUE(Contains(result->transcript, L"FEAT"));
+}
+
+TEST_F(FTPTaskSkeleton, NameTheAnsiCodePageCannotHoldFailsWith1113BeforeItIsSent) {
+    ScriptQuit(ScriptLogin(m_server));
+    auto result = Run(Destination(m_server.Port(), L"/\u03a9"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorCode, 1113u);
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "FEAT", "QUIT"}));
 }
 
 TEST_F(FTPTaskSkeleton, RefusedLoginIsTheReplyNotAnError) {

@@ -13,6 +13,7 @@
 #include "tests/engine/tasks/TaskTestSupport.h"
 #include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestListener.h"
 
 namespace {
 
@@ -160,8 +161,13 @@ TEST_F(FolderTasks, CreateMakesTheFolderBesideExistingOnesWithoutEnteringIt) {
     EXPECT_EQ(refused.reply.code / 100, 5);
     EXPECT_TRUE(fs::is_regular_file(Root() / "pub" / "readme.txt"));
 
-    CTaskResult unrepresentable =
-        m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"\u4e2d\u6587", kWait);
+    // pyftpdlib offers UTF-8: a name that no ANSI code page holds arrives as it is, and only
+    // ill-formed text (a lone surrogate) has no bytes to go out as.
+    CTaskResult chinese = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"\u4e2d\u6587", kWait);
+    EXPECT_TRUE(chinese.Succeeded()) << chinese.errorCode << " " << chinese.reply.code;
+    EXPECT_TRUE(fs::is_directory(Root() / "pub" / PathOf(L"\u4e2d\u6587")));
+    const std::wstring broken{L'a', static_cast<wchar_t>(0xDC00)};
+    CTaskResult unrepresentable = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), broken, kWait);
     EXPECT_EQ(unrepresentable.errorCode, 1113u);
     EXPECT_TRUE(Sent(unrepresentable.transcript, L"MKD").empty());
 }
@@ -212,6 +218,29 @@ TEST_F(FolderTasks, EnginesRunSideBySide) {
     EXPECT_EQ(FolderNames(*m_inbox.listings.front()), (std::set<std::wstring>{L"alpha", L"beta gamma"}));
     EXPECT_EQ(TreeOf(Root() / "up"), TreeOf(local.Path()));
     EXPECT_EQ(std::count(m_inbox.messages.begin(), m_inbox.messages.end(), WM_UPLOAD_FILE_DONE), 100);
+}
+
+// Some servers refuse LIST in an empty folder ("450 No files found"): the folder is listed as
+// empty, not as a failure that the browser would show as an error.
+TEST(FolderListing, EmptyFolderRefusedAsNoFilesIsAnEmptyListing) {
+    testsupport::FakeFtpServer server;
+    testsupport::TestListener data;
+    ScriptLogin(server)
+        .On("CWD /pub/empty", "250 Directory changed.\r\n")
+        .On("PASV", "227 Entering Passive Mode (127,0,0,1," + std::to_string(data.Port() / 256) + "," +
+                        std::to_string(data.Port() % 256) + ")\r\n")
+        .On("LIST", "450 No files found\r\n");
+    ScriptQuit(server).Start();
+    TaskInbox inbox;
+    CFTPEngine engine{kTimeouts};
+    engine.GetDirectoryContent(Destination(server.Port(), L"/pub/empty"), inbox.Ref());
+    ASSERT_TRUE(inbox.WaitForResults(1));
+    EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->reply.code;
+    EXPECT_TRUE(Contains(inbox.results[0]->transcript, L"450 No files found"));
+    ASSERT_EQ(inbox.listings.size(), 1u);
+    ASSERT_TRUE(inbox.listings[0]);
+    EXPECT_EQ(inbox.listings[0]->folder, L"/pub/empty");
+    EXPECT_TRUE(inbox.listings[0]->entries.empty());
 }
 
 }  // namespace

@@ -1,0 +1,215 @@
+// The interop matrix: the FTP servers people run, each in a setup of the table below, get the
+// same tree of awkward names through CFTPEngine. The server's disk must then hold the local
+// tree byte for byte, names included (UTF-8 where the server offers it, the ANSI code page's
+// bytes where it does not), every folder must list through the engine as it is on disk, and a
+// name the server refuses must fail the job with the server's reply.
+#include "Orvane/engine/tasks/FTPEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "platform/TextCodec.h"
+#include "tests/engine/tasks/TaskTestSupport.h"
+#include "tests/engine/tasks/UploadTestSupport.h"
+#include "tests/support/AwkwardTree.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using namespace uploadtest;
+using testsupport::PyFtpdServer;
+
+struct ServerSetup {
+    const char* name;
+    PyFtpdServer::Kind kind;
+    bool cp1252;      // pyftpdlib speaking Windows-1252, without UTF8 in its features
+    const char* user;
+    bool offersUtf8;     // names travel as UTF-8; otherwise in the ANSI code page
+    bool diskUtf8;       // stores names as UTF-8; otherwise as the bytes it was sent
+    bool keepsBlanks;    // stores names that begin with a blank as they are
+};
+
+const ServerSetup kSetups[] = {
+    {"pyftpdlib", PyFtpdServer::Kind::Pyftpdlib, false, "orvane", true, true, true},
+    {"pyftpdlib_cp1252", PyFtpdServer::Kind::Pyftpdlib, true, "orvane", false, true, true},
+    {"vsftpd", PyFtpdServer::Kind::Vsftpd, false, "anonymous", false, false, true},
+    {"proftpd", PyFtpdServer::Kind::Proftpd, false, "orvane", true, true, true},
+    // pure-ftpd turns a leading blank into "_" (and answers STOR with 226, MKD with the new name)
+    {"pure_ftpd", PyFtpdServer::Kind::PureFtpd, false, "orvane", true, true, false},
+};
+
+void PrintTo(const ServerSetup& setup, std::ostream* out) { *out << setup.name; }
+
+// One server per setup, started by the first test that needs it and shared by the ones after.
+PyFtpdServer* SharedServer(const ServerSetup& setup, std::string& whyNot, bool& unavailable) {
+    static std::map<std::string, std::unique_ptr<PyFtpdServer>> servers;
+    std::unique_ptr<PyFtpdServer>& server = servers[setup.name];
+    if (!server) {
+        PyFtpdServer::Options options;
+        options.kind = setup.kind;
+        options.cp1252 = setup.cp1252;
+        options.user = setup.user;
+        server = PyFtpdServer::Start(options, whyNot, unavailable);
+    }
+    return server.get();
+}
+
+class Interop : public ::testing::TestWithParam<ServerSetup> {
+protected:
+    void SetUp() override {
+        std::string whyNot;
+        bool unavailable = false;
+        m_server = SharedServer(GetParam(), whyNot, unavailable);
+        if (m_server) {
+            fs::create_directories(m_server->Root() / "upload");  // the Debian servers come with it
+            return;
+        }
+        if (unavailable) GTEST_SKIP() << whyNot;
+        FAIL() << whyNot;
+    }
+
+    // A name as the server's disk holds it.
+    std::string DiskName(const std::wstring& name) const {
+        return platform::ToAnsi(name, GetParam().diskUtf8 ? platform::CodePage::Utf8 : platform::CodePage::ThreadAnsi);
+    }
+    std::wstring NameFromDisk(const std::string& bytes) const {
+        return platform::FromAnsi(bytes, GetParam().diskUtf8 ? platform::CodePage::Utf8 : platform::CodePage::SystemAnsi);
+    }
+    // Every file below `folder` by its relative path's bytes, with its content.
+    static std::map<std::string, std::string> DiskTree(const fs::path& folder) {
+        std::map<std::string, std::string> tree;
+        if (!fs::exists(folder)) return tree;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) tree[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+        return tree;
+    }
+    // Compares names first, then each file's bytes, without printing megabytes of content.
+    static void ExpectSameTree(const std::map<std::string, std::string>& actual,
+                               const std::map<std::string, std::string>& expected) {
+        std::vector<std::string> actualNames, expectedNames;
+        for (const auto& [name, content] : actual) actualNames.push_back(name);
+        for (const auto& [name, content] : expected) expectedNames.push_back(name);
+        EXPECT_EQ(actualNames, expectedNames);
+        for (const auto& [name, content] : expected) {
+            const auto found = actual.find(name);
+            if (found != actual.end()) {
+                EXPECT_TRUE(found->second == content) << name << ": other bytes";
+            }
+        }
+    }
+    // The entries of one folder as the listing should show them: "D name" or "F name", sorted.
+    std::vector<std::wstring> DiskEntries(const fs::path& folder) const {
+        std::vector<std::wstring> entries;
+        for (const auto& entry : fs::directory_iterator(folder))
+            entries.push_back((entry.is_directory() ? L"D " : L"F ") + NameFromDisk(entry.path().filename().string()));
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+    static std::vector<std::wstring> Listed(const DirectoryContent& content) {
+        std::vector<std::wstring> entries;
+        for (const DirectoryEntry& entry : content.entries)
+            if (entry.isDirectory || entry.isFile) entries.push_back((entry.isDirectory ? L"D " : L"F ") + entry.name);
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
+    std::unique_ptr<CTaskResult> Upload(const UploadJob& job) {
+        m_engine.Upload(DestinationOn(*m_server, L"/upload"), job.key, job, m_inbox.Ref());
+        if (!m_inbox.WaitForResults(m_inbox.results.size() + 1)) return nullptr;
+        return std::move(m_inbox.results.back());
+    }
+    std::unique_ptr<DirectoryContent> List(const std::wstring& folder, std::unique_ptr<CTaskResult>& result) {
+        m_engine.GetDirectoryContent(DestinationOn(*m_server, folder), m_inbox.Ref());
+        if (!m_inbox.WaitForResults(m_inbox.results.size() + 1)) return nullptr;
+        result = std::move(m_inbox.results.back());
+        return std::move(m_inbox.listings.back());
+    }
+
+    PyFtpdServer* m_server = nullptr;
+    testsupport::TempDir m_local;
+    TaskInbox m_inbox;
+    CFTPEngine m_engine{kTimeouts};
+};
+
+TEST_P(Interop, TreeOfAwkwardNamesArrivesExactlyAndListsAsOnDisk) {
+    std::vector<testsupport::AwkwardFile> files = testsupport::AwkwardTree(GetParam().offersUtf8);
+    if (!GetParam().keepsBlanks)  // those names are the next test's
+        std::erase_if(files, [](const auto& file) { return file.path.find(L' ') == 0 || file.path.find(L"/ ") != std::wstring::npos; });
+    const fs::path base = m_local.Path();
+    testsupport::WriteAwkwardTree(base / "awkward", files);
+    auto result = Upload(JobOf(base, {base / "awkward"}));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << testing::PrintToString(result->reply.text);
+    EXPECT_EQ(!Sent(result->transcript, L"OPTS UTF8 ON").empty(), GetParam().offersUtf8);
+
+    // Byte for byte, names included.
+    std::map<std::string, std::string> expected;
+    for (const auto& file : files)
+        expected[DiskName(file.path)] = ReadFile(base / "awkward" / testsupport::NativePath(file.path));
+    const fs::path remote = m_server->Root() / "upload" / "awkward";
+    ExpectSameTree(DiskTree(remote), expected);
+
+    // Every folder lists as it is on disk.
+    std::vector<fs::path> folders{remote};
+    for (const auto& entry : fs::recursive_directory_iterator(remote))
+        if (entry.is_directory()) folders.push_back(entry.path());
+    for (const fs::path& folder : folders) {
+        std::wstring path = L"/upload/awkward";
+        for (const auto& part : fs::relative(folder, remote))
+            if (part != ".") path += L"/" + NameFromDisk(part.string());
+        SCOPED_TRACE(testing::PrintToString(path));
+        std::unique_ptr<CTaskResult> listed;
+        std::unique_ptr<DirectoryContent> content = List(path, listed);
+        ASSERT_TRUE(listed);
+        ASSERT_TRUE(content) << listed->errorCode << " " << testing::PrintToString(listed->reply.text);
+        EXPECT_EQ(content->folder, path) << "the folder itself was entered, not an ancestor";
+        EXPECT_EQ(Listed(*content), DiskEntries(folder)) << testing::PrintToString(content->listing);
+    }
+}
+
+// A name the server cannot store as it is must end the job with the server's reply: the files
+// before it stored, none after it, and never a success under another name.
+TEST_P(Interop, NameTheServerCannotStoreFailsTheJobWithItsReply) {
+    struct Refused {
+        const char* why;
+        std::wstring name;
+        std::wstring folder;
+        bool applies;
+    };
+    const Refused cases[] = {
+        {"longer than the file system takes (255 bytes)", std::wstring(300, L'x'), L"", true},
+        {"a file whose name begins with a blank", L" leading blank.txt", L"", !GetParam().keepsBlanks},
+        {"a folder whose name begins with a blank", L"inside.txt", L"\\ leading folder", !GetParam().keepsBlanks},
+    };
+    const fs::path base = m_local.Path();
+    for (const char* name : {"1", "2", "3"}) WriteFile(base / name, 100, name[0]);
+    int run = 0;
+    for (const Refused& c : cases) {
+        if (!c.applies) continue;
+        SCOPED_TRACE(c.why);
+        const std::wstring folder = L"refused " + std::to_wstring(++run);
+        UploadJob job;
+        job.key = L"refused";
+        job.AddFile({(base / "1").wstring(), L"first.txt", folder, 100});
+        job.AddFile({(base / "2").wstring(), c.name, folder + c.folder, 100});
+        job.AddFile({(base / "3").wstring(), L"after.txt", folder, 100});
+        auto result = Upload(job);
+        ASSERT_TRUE(result);
+        EXPECT_FALSE(result->Succeeded());
+        EXPECT_EQ(result->errorCode, 0u);
+        EXPECT_TRUE(result->reply.code / 100 == 4 || result->reply.code / 100 == 5)
+            << testing::PrintToString(result->reply.text);
+        const fs::path remote = m_server->Root() / "upload" / DiskName(folder);
+        EXPECT_EQ(ReadFile(remote / "first.txt"), ReadFile(base / "1"));
+        EXPECT_FALSE(fs::exists(remote / "after.txt"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, Interop, ::testing::ValuesIn(kSetups),
+                         [](const ::testing::TestParamInfo<ServerSetup>& setup) { return setup.param.name; });
+
+}  // namespace
