@@ -189,6 +189,7 @@ TEST(BrowserBlockingCall, ListAndButtonsAreInertWhileACreateWaits) {
         server.Send("220 ready\r\n")
             .On("USER anna", "331 Password required.\r\n")
             .On("PASS secret", "230 Logged in.\r\n")
+            .On("FEAT", "211-Features:\r\n SIZE\r\n211 End\r\n")
             .On("CWD pub", "250 Directory changed.\r\n");
     };
     login();
