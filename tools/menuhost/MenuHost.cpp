@@ -92,10 +92,11 @@ int wmain(int argc, wchar_t** argv) {
                 CMINVOKECOMMANDINFO invocation{};
                 invocation.cbSize = sizeof invocation;
                 invocation.lpVerb = MAKEINTRESOURCEA(id - first);
-                std::printf("menu host: choosing \"%ls\" for %zu item(s) at %.3f\n", argv[1], paths.size(),
-                            UnixSeconds());
+                const double invoked = UnixSeconds();
+                std::printf("menu host: choosing \"%ls\" for %zu item(s) at %.3f\n", argv[1], paths.size(), invoked);
                 std::fflush(stdout);
                 code = SUCCEEDED(menu->InvokeCommand(&invocation)) ? 0 : 1;
+                std::printf("menu host: InvokeCommand returned after %.1f ms\n", (UnixSeconds() - invoked) * 1000);
             } else {
                 std::printf("menu host: no item \"%ls\" in the menu\n", argv[1]);
             }
