@@ -1,7 +1,5 @@
 #include "OrvaneShellExt/HandOffSelection.h"
 
-#include <cstring>
-
 #include "OrvaneShellExt/HandOffWriter.h"
 #include "platform/win32/Unique.h"
 #include "store/ApplicationSettings.h"
@@ -9,22 +7,38 @@
 
 namespace {
 
+using platform::win32::UniqueHandle;
+
 constexpr wchar_t kWindowClass[] = L"OrvaneWindow";
 constexpr int kProbes = 7;
 constexpr DWORD kProbeInterval = 1000;
+// A cold start under load may take long; the wait is off the file manager's thread, and the
+// probes still follow if it ends without the program ever becoming idle.
+constexpr DWORD kIdleLimit = 20000;
 
-bool StartUploader(const std::wstring& title) {
-    const auto program = ReadUploaderPath();
-    if (!program) return false;
-    std::wstring commandLine = UploaderCommandLine(*program, title);
+HandOffOutcome OutcomeOf(HandOffKeyStatus status) {
+    switch (status) {
+    case HandOffKeyStatus::Written: return HandOffOutcome::Delivered;
+    case HandOffKeyStatus::NoCommonFolder: return HandOffOutcome::NoCommonFolder;
+    case HandOffKeyStatus::DriveRoot: return HandOffOutcome::DriveRoot;
+    case HandOffKeyStatus::TooManyItems: return HandOffOutcome::TooManyItems;
+    case HandOffKeyStatus::NotWritten: break;
+    }
+    return HandOffOutcome::NotRecorded;
+}
+
+// The started process, or null when CreateProcessW refused the command line.
+UniqueHandle StartUploader(const std::wstring& program, const std::wstring& title) {
+    std::wstring commandLine = UploaderCommandLine(program, title);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
-        return false;
-    platform::win32::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    return true;
+        return UniqueHandle();
+    UniqueHandle thread(process.hThread);
+    ::AllowSetForegroundWindow(process.dwProcessId);
+    return UniqueHandle(process.hProcess);
 }
 
 HWND ProbeForWindow(const std::wstring& title) {
@@ -43,6 +57,8 @@ std::wstring UploaderCommandLine(const std::wstring& programPath, const std::wst
 
 LRESULT DeliverHandOff(HWND window, std::int32_t number, const platform::GuidBytes& guid) {
     if (!window) return 0;
+    DWORD process = 0;
+    if (::GetWindowThreadProcessId(window, &process)) ::AllowSetForegroundWindow(process);
     platform::GuidBytes buffer = guid;
     COPYDATASTRUCT data{};
     data.dwData = static_cast<ULONG_PTR>(static_cast<LONG_PTR>(number));
@@ -52,12 +68,18 @@ LRESULT DeliverHandOff(HWND window, std::int32_t number, const platform::GuidByt
                           reinterpret_cast<LPARAM>(&data));
 }
 
-void HandOffSelection(std::int32_t number, const std::vector<std::wstring>& paths) {
-    const FTPDestination destination = DestinationStore().GetDestination(number);
-    const auto guid = WriteHandOffKey(destination, paths);
-    if (!guid) return;
+HandOffResult HandOffSelection(std::int32_t number, const std::vector<std::wstring>& paths) {
+    const FTPDestination destination = DestinationStore(Passwords::Skip).GetDestination(number);
+    const HandOffKeyResult key = WriteHandOffKey(destination, paths);
+    if (key.status != HandOffKeyStatus::Written) return {OutcomeOf(key.status), {}};
     const std::wstring title = std::to_wstring(number);
-    if (DeliverHandOff(::FindWindowW(kWindowClass, title.c_str()), number, *guid) != 0) return;
-    if (!StartUploader(title)) return;
-    DeliverHandOff(ProbeForWindow(title), number, *guid);
+    if (DeliverHandOff(::FindWindowW(kWindowClass, title.c_str()), number, key.guid) != 0) return {};
+    const auto program = ReadUploaderPath();
+    if (!program) return {HandOffOutcome::NoProgramPath, {}};
+    const UniqueHandle process = StartUploader(*program, title);
+    if (!process) return {HandOffOutcome::CannotStart, *program};
+    // Idle means its first message loop waits for input: its hand-off window exists by then.
+    ::WaitForInputIdle(process.Get(), kIdleLimit);
+    if (DeliverHandOff(ProbeForWindow(title), number, key.guid) == 0) return {HandOffOutcome::NoAnswer, {}};
+    return {};
 }

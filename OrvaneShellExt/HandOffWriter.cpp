@@ -1,5 +1,7 @@
 #include "OrvaneShellExt/HandOffWriter.h"
 
+#include <algorithm>
+
 #include "platform/Folder.h"
 #include "platform/RegistryValues.h"
 #include "store/ApplicationSettings.h"
@@ -47,23 +49,45 @@ std::size_t RootLength(const Components& parts) {
     return parts.size() >= 2 && parts[0].empty() && parts[1].empty() ? 4 : 1;
 }
 
+// One walk's count of the files and folders it has written, against the hand-off's bound.
+struct Walk {
+    std::size_t items = 0;
+    std::size_t maxItems = kMaxHandOffItems;
+    bool Full() const { return items > maxItems; }
+    bool Take() { return ++items <= maxItems; }  // false once the bound is passed
+};
+
+void AddFolderContents(platform::RegistryKey& key, const std::wstring& folder, Walk& walk);
+
 void AddEntries(platform::RegistryKey& key, const std::wstring& folder,
-                const std::vector<platform::FolderEntry>& entries) {
+                const std::vector<platform::FolderEntry>& entries, Walk& walk) {
     for (const platform::FolderEntry& entry : entries) {
+        if (!walk.Take()) return;
         const std::wstring full = folder + platform::kPathSeparator + entry.name;
         if (!entry.isFolder) {
             platform::WriteString(key, entry.name, full);
             continue;
         }
         auto subkey = key.Create(entry.name);
-        if (subkey && !entry.isLink) AddFolderContents(*subkey, full);
+        if (subkey && !entry.isLink) AddFolderContents(*subkey, full, walk);
     }
+}
+
+void AddFolderContents(platform::RegistryKey& key, const std::wstring& folder, Walk& walk) {
+    std::vector<platform::FolderEntry> entries;
+    try {
+        entries = platform::ListFolder(folder);
+    } catch (int) {
+        platform::WriteString(key, L"", folder);
+        return;
+    }
+    AddEntries(key, folder, entries, walk);
 }
 
 // The smart selection: the one folder is the base and its contents go straight into the key.
 // False when it cannot be listed; it is then handed off as an ordinary selected folder, whose
 // own key says that it could not be read.
-bool AddSmartFolder(platform::RegistryKey& handOff, const std::wstring& folder) {
+bool AddSmartFolder(platform::RegistryKey& handOff, const std::wstring& folder, Walk& walk) {
     std::vector<platform::FolderEntry> entries;
     try {
         entries = platform::ListFolder(folder);
@@ -71,8 +95,29 @@ bool AddSmartFolder(platform::RegistryKey& handOff, const std::wstring& folder) 
         return false;
     }
     platform::WriteString(handOff, L"", folder);
-    AddEntries(handOff, folder, entries);
+    AddEntries(handOff, folder, entries, walk);
     return true;
+}
+
+// Every selected item below the base folder, each under the subkeys of its own folder.
+void AddSelection(platform::RegistryKey& handOff, const std::wstring& base, const std::vector<std::wstring>& paths,
+                  Walk& walk) {
+    platform::WriteString(handOff, L"", base);
+    const std::size_t baseLength = Split(base).size();
+    for (const std::wstring& path : paths) {
+        if (!walk.Take()) return;
+        // The item's folder below the base, as subkey names; none for items of the base itself.
+        const Components folder = Split(ParentOf(path));
+        const std::wstring relative = Join(folder, baseLength, folder.size() - baseLength, L'\\');
+        std::unique_ptr<platform::RegistryKey> relativeKey = relative.empty() ? nullptr : handOff.Create(relative);
+        platform::RegistryKey* parent = relative.empty() ? &handOff : relativeKey.get();
+        if (!parent) continue;
+        if (platform::LooksLikeFolder(path)) {
+            if (auto subkey = parent->Create(LastComponent(path))) AddFolderContents(*subkey, path, walk);
+        } else {
+            platform::WriteString(*parent, LastComponent(path), path);
+        }
+    }
 }
 
 }  // namespace
@@ -92,47 +137,35 @@ std::optional<std::wstring> CommonParentFolder(const std::vector<std::wstring>& 
     return Join(first, 0, shared, platform::kPathSeparator);
 }
 
-std::optional<platform::GuidBytes> WriteHandOffKey(const FTPDestination& destination,
-                                                   const std::vector<std::wstring>& paths,
-                                                   platform::Registry& registry) {
-    const std::optional<std::wstring> base = CommonParentFolder(paths);
-    if (!base) return std::nullopt;
-    platform::GuidBytes guid;
-    try {
-        guid = platform::NewGuid();
-    } catch (int) {
-        return std::nullopt;
-    }
-    auto handOff = registry.Create(platform::Hive::CurrentUser, HandOffKeyPath(destination, GuidText(guid)));
-    if (!handOff) return std::nullopt;
-
-    const bool smart = paths.size() == 1 && platform::LooksLikeFolder(paths.front()) && IsSmartContextMenu(registry);
-    if (smart && AddSmartFolder(*handOff, paths.front())) return guid;
-    platform::WriteString(*handOff, L"", *base);
-    const std::size_t baseLength = Split(*base).size();
-    for (const std::wstring& path : paths) {
-        // The item's folder below the base, as subkey names; none for items of the base itself.
-        const Components folder = Split(ParentOf(path));
-        const std::wstring relative = Join(folder, baseLength, folder.size() - baseLength, L'\\');
-        std::unique_ptr<platform::RegistryKey> relativeKey = relative.empty() ? nullptr : handOff->Create(relative);
-        platform::RegistryKey* parent = relative.empty() ? handOff.get() : relativeKey.get();
-        if (!parent) continue;
-        if (platform::LooksLikeFolder(path)) {
-            if (auto subkey = parent->Create(LastComponent(path))) AddFolderContents(*subkey, path);
-        } else {
-            platform::WriteString(*parent, LastComponent(path), path);
-        }
-    }
-    return guid;
+bool IsVolumeRoot(const std::wstring& path) {
+    std::wstring trimmed = path;
+    while (!trimmed.empty() && trimmed.back() == platform::kPathSeparator) trimmed.pop_back();
+    const Components parts = Split(trimmed);
+    if (RootLength(parts) == 4) return parts.size() <= 4;
+    return parts.size() == 1 && (parts[0].empty() || parts[0].back() == L':');
 }
 
-void AddFolderContents(platform::RegistryKey& key, const std::wstring& folder) {
-    std::vector<platform::FolderEntry> entries;
+HandOffKeyResult WriteHandOffKey(const FTPDestination& destination, const std::vector<std::wstring>& paths,
+                                 platform::Registry& registry, std::size_t maxItems) {
+    if (std::any_of(paths.begin(), paths.end(), IsVolumeRoot)) return {HandOffKeyStatus::DriveRoot};
+    const std::optional<std::wstring> base = CommonParentFolder(paths);
+    if (!base) return {HandOffKeyStatus::NoCommonFolder};
+    HandOffKeyResult result{HandOffKeyStatus::Written};
     try {
-        entries = platform::ListFolder(folder);
+        result.guid = platform::NewGuid();
     } catch (int) {
-        platform::WriteString(key, L"", folder);
-        return;
+        return {HandOffKeyStatus::NotWritten};
     }
-    AddEntries(key, folder, entries);
+    const std::wstring keyPath = HandOffKeyPath(destination, GuidText(result.guid));
+    {
+        auto handOff = registry.Create(platform::Hive::CurrentUser, keyPath);
+        if (!handOff) return {HandOffKeyStatus::NotWritten};
+        Walk walk{0, maxItems};
+        const bool smart =
+            paths.size() == 1 && platform::LooksLikeFolder(paths.front()) && IsSmartContextMenu(registry);
+        if (!smart || !AddSmartFolder(*handOff, paths.front(), walk)) AddSelection(*handOff, *base, paths, walk);
+        if (!walk.Full()) return result;
+    }
+    registry.DeleteTree(platform::Hive::CurrentUser, keyPath);
+    return {HandOffKeyStatus::TooManyItems};
 }

@@ -3,9 +3,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <memory>
 
-#include "OrvaneShellExt/HandOffSelection.h"
-#include "OrvaneShellExt/HandOffWriter.h"
+#include "OrvaneShellExt/HandOffWorker.h"
 #include "store/DestinationStore.h"
 
 namespace {
@@ -36,8 +36,8 @@ struct StorageMedium {
 
 }  // namespace
 
-COrvaneContextMenu::COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText, std::wstring noCommonFolder)
-    : m_uploadTo(std::move(uploadTo)), m_helpText(std::move(helpText)), m_noCommonFolder(std::move(noCommonFolder)) {}
+COrvaneContextMenu::COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText)
+    : m_uploadTo(std::move(uploadTo)), m_helpText(std::move(helpText)) {}
 
 HRESULT COrvaneContextMenu::ReadSelection(IDataObject* dataObject) {
     if (!dataObject) return E_INVALIDARG;
@@ -64,7 +64,7 @@ HRESULT COrvaneContextMenu::ReadSelection(IDataObject* dataObject) {
 
 unsigned COrvaneContextMenu::BuildMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast) {
     MenuBuildContext context{menu, indexMenu, idCmdFirst, idCmdLast, idCmdFirst, {}};
-    const DestinationStore store;
+    const DestinationStore store(Passwords::Skip);  // the file manager never holds a clear password
     if (const std::int32_t number = store.GetDefaultDestination(); number != 0) {
         const FTPDestination destination = store.GetDestination(number);
         context.AddItem(menu, context.insertPosition++, m_uploadTo + L" " + destination.displayName,
@@ -87,18 +87,14 @@ unsigned COrvaneContextMenu::BuildMenu(HMENU menu, UINT indexMenu, UINT idCmdFir
     return static_cast<unsigned>(m_commandMap.size());
 }
 
-void COrvaneContextMenu::RunCommand(unsigned offset, HWND owner) const {
+bool COrvaneContextMenu::RunCommand(unsigned offset, HWND owner) const {
     const auto command = m_commandMap.find(offset);
-    if (command == m_commandMap.end() || m_selectedPaths.empty()) return;
-    const std::int32_t number = command->second.destination;
-    if (!CommonParentFolder(m_selectedPaths)) {
-        // Items of different drives or shares (a search's results) have no folder that their
-        // remote folders could be made relative to.
-        const std::wstring caption = m_uploadTo + L" " + DestinationStore().GetDestination(number).displayName;
-        ::MessageBoxW(owner, m_noCommonFolder.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
-        return;
-    }
-    HandOffSelection(number, m_selectedPaths);
+    if (command == m_commandMap.end() || m_selectedPaths.empty()) return false;
+    auto request = std::make_unique<HandOffRequest>();
+    request->number = command->second.destination;
+    request->paths = m_selectedPaths;
+    request->owner = owner;
+    return StartHandOffWorker(std::move(request));
 }
 
 void COrvaneContextMenu::CopyHelpText(unsigned offset, bool wide, void* buffer, UINT size) const {

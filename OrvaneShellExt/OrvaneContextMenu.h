@@ -22,19 +22,21 @@ using CommandMap = std::map<unsigned, MenuCommand>;
 class COrvaneContextMenu {
 public:
     // `uploadTo` is the submenu caption and the default item's prefix; `helpText` is shown for
-    // every item; `noCommonFolder` tells why a selection spread over drives is refused.
-    COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText, std::wstring noCommonFolder);
+    // every item.
+    COrvaneContextMenu(std::wstring uploadTo, std::wstring helpText);
     virtual ~COrvaneContextMenu() = default;
 
 protected:
     // The CF_HDROP list of the data object; E_INVALIDARG when there is none.
     HRESULT ReadSelection(IDataObject* dataObject);
     // Adds the default destination's item and the "Upload to" submenu; returns the number of
-    // command identifiers used.
+    // command identifiers used. Reads names and numbers only, never a password.
     unsigned BuildMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast);
-    // Hands the selection to the command's destination; an unknown offset does nothing. A
-    // selection without a common folder is refused with a message box owned by `owner`.
-    void RunCommand(unsigned offset, HWND owner) const;
+    // Starts handing the selection to the command's destination on a worker thread and returns
+    // at once; whatever goes wrong there is told in a message box owned by `owner` while it
+    // exists. False, with nothing started, for an offset that is not one of ours or when no worker
+    // could be started.
+    bool RunCommand(unsigned offset, HWND owner) const;
     // Copies the command's help text into `buffer` (`size` units, terminator included), as
     // UTF-16 when `wide`, else in the ANSI code page. An unknown offset writes nothing.
     void CopyHelpText(unsigned offset, bool wide, void* buffer, UINT size) const;
@@ -44,7 +46,6 @@ protected:
 private:
     std::wstring m_uploadTo;
     std::wstring m_helpText;
-    std::wstring m_noCommonFolder;
     std::vector<std::wstring> m_selectedPaths;
     CommandMap m_commandMap;
 };

@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <olectl.h>
 
-#include "OrvaneShellExt/RegistryScript.h"
+#include "OrvaneShellExt/ExtensionRegistration.h"
 #include "OrvaneShellExt/Resource.h"
 #include "OrvaneShellExt/ShellExtClassFactory.h"
 #include "platform/Registry.h"
@@ -61,7 +61,7 @@ HRESULT COrvaneShellExtModule::UpdateRegistry(bool registering) const {
     const auto script = ParseRegistryScript(LoadRegistryScript(m_instance), FileName());
     if (!script) return E_UNEXPECTED;
     platform::Registry& registry = platform::SystemRegistry();
-    const bool ok = registering ? RegisterScript(*script, registry) : UnregisterScript(*script, registry);
+    const bool ok = registering ? RegisterExtension(*script, registry) : UnregisterExtension(*script, registry);
     return ok ? S_OK : (registering ? SELFREG_E_CLASS : E_FAIL);
 }
 

@@ -18,7 +18,8 @@ public:
     std::wstring LoadText(UINT id) const;
     // The library's full file name as the system reports it.
     std::wstring FileName() const;
-    // Writes (or removes) the registry entries of the module's registry script.
+    // Writes the registry entries of the module's registry script machine-wide, or for the user
+    // alone where the machine's classes cannot be written; or removes them from both.
     HRESULT UpdateRegistry(bool registering) const;
 
 private:

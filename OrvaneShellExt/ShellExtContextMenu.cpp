@@ -4,8 +4,7 @@
 #include "OrvaneShellExt/Resource.h"
 
 CShellExtContextMenu::CShellExtContextMenu()
-    : COrvaneContextMenu(Module().LoadText(IDS_UPLOAD_TO), Module().LoadText(IDS_UPLOAD_HELP),
-                         Module().LoadText(IDS_NO_COMMON_FOLDER)) {
+    : COrvaneContextMenu(Module().LoadText(IDS_UPLOAD_TO), Module().LoadText(IDS_UPLOAD_HELP)) {
     Module().Lock();
 }
 
@@ -57,9 +56,11 @@ STDMETHODIMP CShellExtContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, 
 
 STDMETHODIMP CShellExtContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     try {
-        if (!invocation || HIWORD(reinterpret_cast<UINT_PTR>(invocation->lpVerb)) != 0) return S_OK;
-        RunCommand(LOWORD(reinterpret_cast<UINT_PTR>(invocation->lpVerb)), invocation->hwnd);
-        return S_OK;
+        // A verb string ("open", "delete") is never ours: we are registered for every file, and
+        // must not claim the file manager's own verbs. IS_INTRESOURCE looks at every bit above
+        // the low word, so a string whose address has bits 16-31 clear is not read as an offset.
+        if (!invocation || !IS_INTRESOURCE(invocation->lpVerb)) return E_FAIL;
+        return RunCommand(LOWORD(reinterpret_cast<UINT_PTR>(invocation->lpVerb)), invocation->hwnd) ? S_OK : E_FAIL;
     } catch (...) {
         return E_FAIL;
     }

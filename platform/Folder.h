@@ -27,4 +27,7 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder);
 // True when `path` is a folder, and also when its attributes cannot be read at all.
 bool LooksLikeFolder(const std::wstring& path);
 
+// True only when `path` names something that exists and is not a folder.
+bool IsFile(const std::wstring& path);
+
 }  // namespace platform

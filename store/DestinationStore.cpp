@@ -24,11 +24,12 @@ void ReadField(const platform::RegistryKey* key, const wchar_t* name, std::wstri
 
 }  // namespace
 
-DestinationStore::DestinationStore()
-    : DestinationStore(platform::SystemRegistry(), platform::SystemDataProtection()) {}
+DestinationStore::DestinationStore(Passwords passwords)
+    : DestinationStore(platform::SystemRegistry(), platform::SystemDataProtection(), passwords) {}
 
-DestinationStore::DestinationStore(platform::Registry& registry, platform::DataProtection& protection)
-    : m_registry(registry), m_protection(protection) {}
+DestinationStore::DestinationStore(platform::Registry& registry, platform::DataProtection& protection,
+                                   Passwords passwords)
+    : m_registry(registry), m_protection(protection), m_passwords(passwords) {}
 
 bool DestinationStore::IsPlainPasswordMode() const {
     // Always the user's hive, also for machine-wide destinations.
@@ -52,7 +53,7 @@ FTPDestination DestinationStore::LoadDestination(const std::wstring& basePath, c
     ReadField(key.get(), L"Directory", destination.directory);
     destination.port = static_cast<std::uint16_t>(
         store::ReadIntoFourBytes(key.get(), L"Port", destination.port).value_or(destination.port));
-    if (key) destination.password = ReadPassword(*key);
+    if (key && m_passwords == Passwords::Load) destination.password = ReadPassword(*key);
     return destination;
 }
 

@@ -10,14 +10,20 @@
 // The store key, the same in the user's and the machine's hive.
 inline const std::wstring kDestinationsPath = L"Software\\Telmora\\FTPDestinations";
 
+// Whether loads read the password. The shell extension only lists names and numbers inside the
+// file manager's process, which must never hold a clear password: it skips them.
+enum class Passwords { Load, Skip };
+
 // The user's FTP destinations in the registry. Holds no state: every operation opens its keys,
 // does its work and closes them, so that the uploader and any number of file-manager processes
 // can use the store at once. Nothing is reported: a failed read leaves the default, a failed
 // write is skipped.
 class DestinationStore {
 public:
-    DestinationStore();  // the process's registry and data protection
-    DestinationStore(platform::Registry& registry, platform::DataProtection& protection);
+    // The process's registry and data protection.
+    explicit DestinationStore(Passwords passwords = Passwords::Load);
+    DestinationStore(platform::Registry& registry, platform::DataProtection& protection,
+                     Passwords passwords = Passwords::Load);
 
     FTPDestination LoadDestination(const std::wstring& basePath, const std::wstring& keyName,
                                    bool machineWide) const;
@@ -43,6 +49,7 @@ private:
 
     platform::Registry& m_registry;
     platform::DataProtection& m_protection;
+    Passwords m_passwords;
 };
 
 // basePath\keyName: where the destination's key and its hand-off keys live.

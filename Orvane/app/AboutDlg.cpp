@@ -3,17 +3,15 @@
 #include <cwchar>
 
 #include "Orvane/resources/ResourceIds.h"
-
-namespace {
-constexpr int kMajor = 1, kMinor = 0, kBuild = 21;
-}
+#include "Orvane/resources/Version.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 
 INT_PTR CAboutDlg::OnInitDialog() {
     const std::wstring format = ItemText(IDC_ABOUT_TEXT, 512);
     std::wstring text(format.size() + 32, L'\0');
-    const int length = std::swprintf(text.data(), text.size(), format.c_str(), kMajor, kMinor, kBuild);
+    const int length = std::swprintf(text.data(), text.size(), format.c_str(), ORVANE_VERSION_MAJOR, ORVANE_VERSION_MINOR,
+                                     ORVANE_VERSION_BUILD);
     if (length >= 0) SetItemText(IDC_ABOUT_TEXT, text.substr(0, static_cast<std::size_t>(length)));
     CentreOnOwner();
     return TRUE;

@@ -10,20 +10,30 @@
 #include <string>
 
 #include "Orvane/app/MainDlg.h"
+#include "OrvaneShellExt/ExtensionRegistration.h"
+#include "platform/Registry.h"
 #include "store/ApplicationSettings.h"
 
 namespace {
 
-constexpr wchar_t kExtensionServerKey[] = L"CLSID\\{3C1D52A0-7B44-4E1F-9A06-2F5D8E61B7C3}\\InprocServer32";
-
-// The extension writes its own entries; it is registered here at the first start, and again at
-// every start where its key cannot be opened for writing.
-bool RegisterShellExtension() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, kExtensionServerKey, 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
-        ::RegCloseKey(key);
-        return true;
+// The program's own file, whatever the command line calls it: started from a console as
+// "Orvane", the command line's first element is relative, and the extension could not start the
+// program from it. Empty when the system cannot say.
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);  // cut to fit: ask again with more room
     }
+}
+
+// The extension writes its own entries, machine-wide or, where it may not, for the user. It is
+// registered here when neither place names a library that exists, so a registration that only a
+// standard user's classes hold is not written again at every start.
+bool RegisterShellExtension() {
+    if (IsExtensionRegistered(platform::SystemRegistry())) return true;
     HMODULE library = ::LoadLibraryW(L"OrvaneShellExt.dll");
     if (!library) {
         ::MessageBoxW(nullptr, L"Unable to load library OrvaneShellExt.dll", L"Orvane.exe", MB_OK | MB_ICONERROR);
@@ -60,7 +70,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showState) {
     LPWSTR* elements = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     int exitCode = 0;
     if (elements && count == 1) {
-        WriteUploaderPath(elements[0]);
+        if (const std::wstring program = ProgramPath(); !program.empty()) WriteUploaderPath(program);
         if (RegisterShellExtension()) exitCode = Run(std::nullopt, showState);
     } else if (elements && count > 1) {
         exitCode = Run(std::wstring(elements[1]), showState);  // further elements are ignored

@@ -62,4 +62,9 @@ bool LooksLikeFolder(const std::wstring& path) {
     return S_ISDIR(status.st_mode);
 }
 
+bool IsFile(const std::wstring& path) {
+    struct stat status {};
+    return ::stat(posix::ToUtf8(path).c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
 }  // namespace platform

@@ -59,4 +59,9 @@ bool LooksLikeFolder(const std::wstring& path) {
     return (::GetFileAttributesW(win32::LongPath(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(win32::LongPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace platform

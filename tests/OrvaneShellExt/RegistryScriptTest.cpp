@@ -7,9 +7,11 @@
 #include <set>
 #include <sstream>
 
+#include "OrvaneShellExt/ExtensionRegistration.h"
 #include "OrvaneShellExt/RegistryScript.h"
 #include "platform/RegistryValues.h"
 #include "platform/memory/MemoryRegistry.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -47,6 +49,13 @@ protected:
     std::set<std::wstring> ClassesRoot() {
         std::set<std::wstring> lines;
         Dump(*registry.Root(platform::Hive::ClassesRoot), L"", lines);
+        return lines;
+    }
+    // HKEY_CURRENT_USER\Software\Classes, in the same form.
+    std::set<std::wstring> UserClasses() {
+        std::set<std::wstring> lines;
+        if (auto classes = registry.Open(platform::Hive::CurrentUser, L"Software\\Classes", platform::Access::Read))
+            Dump(*classes, L"", lines);
         return lines;
     }
     void Put(const std::wstring& path, const std::wstring& data = L"x") {
@@ -123,6 +132,66 @@ TEST_F(Registration, UnregisteringRemovesOursAndKeepsSharedAndForeignKeys) {
 TEST_F(Registration, UnregisteringWhatIsNotThereCreatesNothing) {
     EXPECT_TRUE(UnregisterScript(Script(), registry));
     EXPECT_TRUE(ClassesRoot().empty());
+}
+
+// A standard user, or an administrator without elevation, may not write the machine's classes.
+TEST_F(Registration, RefusedMachineClassesSendTheEntriesToTheUsersClassesAndBack) {
+    registry.SetWritable(platform::Hive::ClassesRoot, false);
+    ASSERT_TRUE(RegisterExtension(Script(), registry));
+    EXPECT_TRUE(ClassesRoot().empty());
+    EXPECT_EQ(UserClasses(), kRegistered);
+
+    ASSERT_TRUE(UnregisterExtension(Script(), registry));
+    EXPECT_EQ(UserClasses(), (std::set<std::wstring>{L"\\CLSID\\", L"\\*\\", L"\\*\\Shellex\\",
+                                                     L"\\*\\Shellex\\ContextMenuHandlers\\", L"\\Folder\\",
+                                                     L"\\Folder\\Shellex\\",
+                                                     L"\\Folder\\Shellex\\ContextMenuHandlers\\"}));
+
+    // Allowed again, the machine's entries replace the user's copy, which would hide them.
+    registry.SetWritable(platform::Hive::ClassesRoot, true);
+    ASSERT_TRUE(RegisterExtension(Script(), registry));
+    registry.SetWritable(platform::Hive::ClassesRoot, false);
+    ASSERT_TRUE(RegisterExtension(Script(), registry));  // refused: written for the user
+    registry.SetWritable(platform::Hive::ClassesRoot, true);
+    ASSERT_TRUE(RegisterExtension(Script(), registry));
+    EXPECT_EQ(ClassesRoot(), kRegistered);
+    EXPECT_FALSE(registry.Open(platform::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsid,
+                               platform::Access::Read));
+}
+
+// The uploader registers the extension only when no registration names a library that exists:
+// anything else would write a second copy at every start of a standard user.
+TEST_F(Registration, RegisteredMeansAServerKeyThatNamesAnExistingLibrary) {
+    testsupport::TempDir folder;
+    const std::wstring library = (folder.Path() / "OrvaneShellExt.dll").wstring();
+    std::ofstream(folder.Path() / "OrvaneShellExt.dll") << "MZ";
+    const std::wstring missing = (folder.Path() / "gone.dll").wstring();
+    struct Case {
+        const char* name;
+        bool machineWide;
+        const std::wstring* module;  // null: nothing registered
+        bool machineWritable;
+        bool registered;
+    };
+    const Case cases[] = {
+        {"nothing registered", true, nullptr, true, false},
+        {"machine-wide", true, &library, true, true},
+        {"machine-wide, seen by a standard user", true, &library, false, true},
+        {"for the user", false, &library, false, true},
+        {"machine-wide, library gone", true, &missing, true, false},
+        {"for the user, library gone", false, &missing, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::MemoryRegistry fresh;
+        if (c.module) {
+            auto script = ParseRegistryScript(ShippedScript(), *c.module);
+            ASSERT_TRUE(script);
+            ASSERT_TRUE(RegisterScript(c.machineWide ? *script : PerUserScript(*script), fresh));
+        }
+        fresh.SetWritable(platform::Hive::ClassesRoot, c.machineWritable);
+        EXPECT_EQ(IsExtensionRegistered(fresh), c.registered);
+    }
 }
 
 TEST(RegistryScriptText, OnlyWellFormedScriptsParse) {

@@ -64,10 +64,10 @@ protected:
 
     // Hands `paths` off and returns the key's path and its contents.
     std::set<std::wstring> HandOffContents(const std::vector<std::wstring>& paths, std::wstring& keyPath) {
-        const auto guid = WriteHandOffKey(destination, paths, registry);
-        EXPECT_TRUE(guid);
-        if (!guid) return {};
-        keyPath = HandOffKeyPath(destination, GuidText(*guid));
+        const HandOffKeyResult written = WriteHandOffKey(destination, paths, registry);
+        EXPECT_EQ(written.status, HandOffKeyStatus::Written);
+        if (written.status != HandOffKeyStatus::Written) return {};
+        keyPath = HandOffKeyPath(destination, GuidText(written.guid));
         std::set<std::wstring> lines;
         if (auto key = registry.Open(platform::Hive::CurrentUser, keyPath, platform::Access::Read))
             Dump(*key, L"", lines);
@@ -196,11 +196,44 @@ TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShare) {
         EXPECT_EQ(CommonParentFolder(c.paths), c.common);
         // No common folder: no key at all.
         if (!c.common) {
-            EXPECT_FALSE(WriteHandOffKey(destination, c.paths, registry));
+            EXPECT_EQ(WriteHandOffKey(destination, c.paths, registry).status, HandOffKeyStatus::NoCommonFolder);
             EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read),
                       nullptr);
         }
     }
+}
+
+// A whole drive or share, or more items than the bound, would fill the user's hive: refused, and
+// nothing of a walk that passed the bound stays behind.
+TEST_F(HandOff, DriveRootsAndSelectionsPastTheBoundAreRefusedWithoutAKey) {
+#ifdef _WIN32
+    const std::vector<std::wstring> roots = {L"C:\\", L"D:", L"\\\\srv\\share", L"\\\\srv\\share\\"};
+#else
+    const std::vector<std::wstring> roots = {L"/"};
+#endif
+    for (const std::wstring& root : roots) {
+        SCOPED_TRACE(testing::PrintToString(root));
+        EXPECT_EQ(WriteHandOffKey(destination, {root}, registry).status, HandOffKeyStatus::DriveRoot);
+        EXPECT_EQ(WriteHandOffKey(destination, {Local("a.txt"), root}, registry).status, HandOffKeyStatus::DriveRoot);
+    }
+    EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read),
+              nullptr);
+
+    // Three files and the site (a file and a folder with one file): seven items.
+    MakeSite();
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(m_folder.Path() / name, 1);
+    const std::vector<std::wstring> selection = {Local("a.txt"), Local("b.txt"), Local("c.txt"), Local("site")};
+    struct Case {
+        std::size_t maxItems;
+        HandOffKeyStatus status;
+    };
+    for (const Case c : {Case{6, HandOffKeyStatus::TooManyItems}, Case{7, HandOffKeyStatus::Written}}) {
+        SCOPED_TRACE(c.maxItems);
+        EXPECT_EQ(WriteHandOffKey(destination, selection, registry, c.maxItems).status, c.status);
+    }
+    auto store = registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->SubkeyNames().size(), 1u);  // only the one written
 }
 
 TEST_F(HandOff, NamesOutsideAsciiSurviveTheWalk) {

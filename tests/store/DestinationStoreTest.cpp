@@ -246,6 +246,27 @@ TEST_P(DestinationPassword, SwitchingThePlainModeMakesStoredPasswordsReadAsEmpty
     EXPECT_EQ(Store().GetDestination(d.number).password, L"");
 }
 
+// What the shell extension reads inside the file manager: names and numbers, no password in
+// either mode.
+TEST_P(DestinationPassword, StoreThatSkipsPasswordsLoadsEverythingElse) {
+    const DestinationStore namesOnly(Registry(), Protection(), Passwords::Skip);
+    FTPDestination d = Filled(Store().CreateDestination(false));
+    Store().SaveDestination(d);
+    for (const bool plain : {false, true}) {
+        SCOPED_TRACE(plain ? "plain" : "protected");
+        SetPlainMode(plain);
+        if (plain) Store().SaveDestination(d);
+        ASSERT_EQ(Store().GetDestination(d.number).password, d.password);
+        const FTPDestination loaded = namesOnly.GetDestination(d.number);
+        EXPECT_EQ(loaded.displayName, d.displayName);
+        EXPECT_EQ(loaded.password, L"");
+        const auto all = namesOnly.LoadAllDestinations();
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].displayName, d.displayName);
+        EXPECT_EQ(all[0].password, L"");
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DestinationList, testing::ValuesIn(storetest::AllBackends()),
                          storetest::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(Backends, DestinationRecord, testing::ValuesIn(storetest::AllBackends()),

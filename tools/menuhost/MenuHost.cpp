@@ -1,6 +1,8 @@
 // Plays the file manager for the demo and the end-to-end test: asks COM for the registered
 // context-menu handler, gives it the shell's data object for the selected items (all in one
-// folder), builds its menu, and invokes the item with the given text.
+// folder), builds its menu, and invokes the item with the given text. Like a file manager, it
+// stays until the handler's hand-off is over (the handler runs it on a thread of its own, which
+// would die with the process), and it prints when it invoked the item, in seconds since 1970.
 //
 // usage: MenuHost.exe "<menu item text>" <path>...
 #include <cstdio>
@@ -35,6 +37,33 @@ UINT FindItem(HMENU menu, const std::wstring& text) {
     return 0;
 }
 
+// Seconds since 1970 on the system clock, which Linux programs under Wine share.
+double UnixSeconds() {
+    FILETIME now{};
+    ::GetSystemTimePreciseAsFileTime(&now);
+    const auto ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<double>(ticks - 116444736000000000ULL) / 1e7;  // 100 ns units since 1601
+}
+
+// Waits, dispatching messages, until the handler's library holds no more objects or threads.
+// A hand-off may wait for the uploader's folder confirmation, so the bound is generous.
+bool WaitForHandler() {
+    HMODULE library = ::GetModuleHandleW(L"OrvaneShellExt.dll");
+    using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+    const auto canUnload = library ? reinterpret_cast<CanUnloadNow>(
+                                         reinterpret_cast<void*>(::GetProcAddress(library, "DllCanUnloadNow")))
+                                   : nullptr;
+    if (!canUnload) return true;
+    const ULONGLONG end = ::GetTickCount64() + 600000;
+    while (canUnload() != S_OK) {
+        if (::GetTickCount64() > end) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    }
+    return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -63,14 +92,20 @@ int wmain(int argc, wchar_t** argv) {
                 CMINVOKECOMMANDINFO invocation{};
                 invocation.cbSize = sizeof invocation;
                 invocation.lpVerb = MAKEINTRESOURCEA(id - first);
-                std::printf("menu host: choosing \"%ls\" for %zu item(s)\n", argv[1], paths.size());
+                const double invoked = UnixSeconds();
+                std::printf("menu host: choosing \"%ls\" for %zu item(s) at %.3f\n", argv[1], paths.size(), invoked);
                 std::fflush(stdout);
                 code = SUCCEEDED(menu->InvokeCommand(&invocation)) ? 0 : 1;
+                std::printf("menu host: InvokeCommand returned after %.1f ms\n", (UnixSeconds() - invoked) * 1000);
             } else {
                 std::printf("menu host: no item \"%ls\" in the menu\n", argv[1]);
             }
             ::DestroyMenu(popup);
         }
+    }
+    if (!WaitForHandler()) {
+        std::printf("menu host: the handler was still busy after 10 minutes\n");
+        code = 1;
     }
     ::CoUninitialize();
     return code;

@@ -1,0 +1,99 @@
+// Orvane.exe started without arguments, as a console or a shortcut starts it: where it records
+// itself for the extension, and when it registers the extension beside it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "OrvaneShellExt/ExtensionRegistration.h"
+#include "platform/Registry.h"
+#include "platform/RegistryValues.h"
+#include "platform/win32/Unique.h"
+#include "store/ApplicationSettings.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::WindowsPathOf;
+
+const std::wstring kMachineServer = L"CLSID\\" + kShellExtClsidText + L"\\InprocServer32";
+const std::wstring kUserClass = L"Software\\Classes\\CLSID\\" + kShellExtClsidText;
+
+void RemoveRegistrations() {
+    platform::Registry& registry = platform::SystemRegistry();
+    registry.DeleteTree(platform::Hive::ClassesRoot, L"CLSID\\" + kShellExtClsidText);
+    registry.DeleteTree(platform::Hive::CurrentUser, kUserClass);
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
+}
+
+std::optional<std::wstring> MachineServerPath() {
+    auto key = platform::SystemRegistry().Open(platform::Hive::ClassesRoot, kMachineServer, platform::Access::Read);
+    return key ? platform::ReadString(*key, L"", 1024) : std::nullopt;
+}
+
+// Starts the program as a console would for the command "Orvane" typed in another folder: the
+// command line's first element is the bare name. Returns once its dialog is up, which is after
+// its start-up work, and closes it again.
+void StartAndClose(const fs::path& currentFolder) {
+    const std::wstring program = WindowsPathOf(ORVANE_PROGRAM);
+    std::wstring commandLine = L"Orvane";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 currentFolder.wstring().c_str(), &startup, &started));
+    const platform::win32::UniqueHandle process(started.hProcess), thread(started.hThread);
+    HWND dialog = nullptr;
+    for (int wait = 0; wait < 600 && !dialog; ++wait) {
+        dialog = ::FindWindowW(L"#32770", L"FTP Folder Uploader");
+        if (!dialog) ::Sleep(50);
+    }
+    ASSERT_NE(dialog, nullptr);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(process.Get(), 30000), WAIT_OBJECT_0);
+}
+
+class Startup : public testing::Test {
+protected:
+    Startup() { RemoveRegistrations(); }
+    ~Startup() override { RemoveRegistrations(); }
+    testsupport::TempDir elsewhere;
+};
+
+// A registration in the user's classes alone is what a standard user gets; if its library still
+// exists, a start must not write a second one (under Wine the machine's classes take the write,
+// so a second copy would show there).
+TEST_F(Startup, RecordsItsOwnFileAndRegistersOnlyWhenNoRegistrationNamesAnExistingLibrary) {
+    const std::wstring library = WindowsPathOf(ORVANE_SHELLEXT_DLL);
+    struct Case {
+        const char* name;
+        std::wstring userRegistration;
+        bool registers;
+    };
+    const Case cases[] = {
+        {"registered for the user", library, false},
+        {"registered for the user, library gone", (elsewhere.Path() / "gone.dll").wstring(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveRegistrations();
+        auto server = platform::SystemRegistry().Create(platform::Hive::CurrentUser, kUserClass + L"\\InprocServer32");
+        ASSERT_TRUE(server && platform::WriteString(*server, L"", c.userRegistration));
+        server.reset();
+
+        StartAndClose(elsewhere.Path());
+        const auto recorded = ReadUploaderPath();
+        ASSERT_TRUE(recorded);
+        EXPECT_TRUE(fs::path(*recorded).is_absolute()) << fs::path(*recorded);
+        EXPECT_TRUE(fs::equivalent(*recorded, WindowsPathOf(ORVANE_PROGRAM)));
+        const auto machine = MachineServerPath();
+        EXPECT_EQ(machine.has_value(), c.registers);
+        if (machine) {
+            EXPECT_TRUE(fs::equivalent(*machine, library));
+        }
+    }
+}
+
+}  // namespace
