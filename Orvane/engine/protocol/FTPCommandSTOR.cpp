@@ -1,5 +1,6 @@
 #include "Orvane/engine/protocol/FTPCommandSTOR.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -160,15 +161,16 @@ void CFTPCommandSTOR::PostProgress(std::size_t& bytes) const {
 void CFTPCommandSTOR::SendFile(CFTPStream& data) {
     try {
         platform::File file = platform::OpenForReading(m_localPath);
-        std::vector<char> buffer(kChunkSize);
+        std::vector<char> buffer(data.Secured() ? kTlsChunkSize : kChunkSize);
+        const std::size_t pollEvery = std::max<std::size_t>(1, kAbortPollBytes / buffer.size());
         // Bytes whose report could not be posted travel with the next one, so that the
         // receiver's count still adds up to the file's size.
         std::size_t unposted = 0;
-        for (unsigned chunk = 0;; ++chunk) {
+        for (std::size_t chunk = 0;; ++chunk) {
             const std::size_t n = platform::Read(file, buffer);
             if (n == 0) break;
             // A send the system takes at once never waits, so it never sees the abort either.
-            if (chunk % kAbortPollChunks == 0 && m_abort.IsSet()) {
+            if (chunk % pollEvery == 0 && m_abort.IsSet()) {
                 data.CloseAbortive();
                 return;
             }

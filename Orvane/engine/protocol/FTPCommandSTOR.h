@@ -20,7 +20,7 @@
 // is reset so that the server does not record a partial or empty file as complete. A send that
 // fails (a reset, a server that stopped reading) ends the command with the send's error,
 // whatever the server answers: its 226 would only say that it stored what arrived. Stop (the
-// abort event) takes effect within kAbortPollChunks chunks.
+// abort event) takes effect within kAbortPollBytes.
 //
 // With `tls` (PROT P, RFC 4217) the data connection runs TLS: its handshake starts only after the
 // server's 1xx to STOR, since the server takes it up only then, and the file ends with the close
@@ -28,10 +28,13 @@
 class CFTPCommandSTOR : public CFTPCommand, public CThreadDriver {
 public:
     static constexpr std::size_t kChunkSize = 8192;
+    // Over TLS each send is a record of its own, and a server pays per record (vsftpd takes
+    // 8 KiB records at two thirds of the rate of full ones): a chunk is four full records there.
+    static constexpr std::size_t kTlsChunkSize = 4 * 16384;
     // Looking at the event costs about as much as a chunk's send under Wine, so the transfer
-    // looks only every 16 chunks (128 KiB). On a slow line the sends wait, and those waits see
-    // the abort at once.
-    static constexpr unsigned kAbortPollChunks = 16;
+    // looks only every 128 KiB. On a slow line the sends wait, and those waits see the abort at
+    // once.
+    static constexpr std::size_t kAbortPollBytes = 128 * 1024;
 
     CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName, platform::WindowRef progressWindow,
                     platform::Endpoint dataAddress, platform::Event abort,

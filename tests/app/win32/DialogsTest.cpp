@@ -361,6 +361,7 @@ protected:
         HWND box = WaitForWindow(L"Server certificate");
         if (!box) return L"";
         const std::wstring text = MessageBoxText(box);
+        Screenshot(box, "trust-certificate");
         PostClick(box, IDYES);
         for (int i = 0; i < 100 && ::IsWindow(box); ++i) ::Sleep(20);
         return text;
