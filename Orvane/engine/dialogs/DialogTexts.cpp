@@ -25,7 +25,7 @@ std::wstring TaskResultText(const CTaskResult& result, const std::wstring& headi
 
 std::wstring TrustQuestionText(const CTaskResult& result) {
     if (!RefusedCertificate(result)) return {};
-    return FormatErrorDescription(result.errorCode) + L"\r\n\r\n" + CertificateText(*result.certificate) + L"\r\n" +
+    return FormatErrorTitle(result.errorCode) + L"\r\n\r\n" + CertificateText(*result.certificate) + L"\r\n" +
            platform::LoadText(EngineStrings::kTrustCertificateQuestion);
 }
 

@@ -12,8 +12,8 @@
 // refused the server's certificate, the certificate follows after an empty line.
 std::wstring TaskResultText(const CTaskResult& result, const std::wstring& heading);
 
-// What the user is asked before a certificate the result refused is trusted: why it was refused,
-// the certificate, and the question. Empty when the result refused no certificate.
+// What the user is asked before a certificate the result refused is trusted: the error's title
+// (why it was refused), the certificate, and the question. Empty when the result refused no certificate.
 std::wstring TrustQuestionText(const CTaskResult& result);
 
 // The next text of a waiting entry that gains a dot a second: `base` again once the dots (from
