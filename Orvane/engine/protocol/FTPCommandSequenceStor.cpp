@@ -9,7 +9,8 @@ FTPReply CFTPCommandSequenceStor::Run(const std::wstring& localPath, const std::
     CFTPCommand pasv("PASV");
     Queue(pasv);
     const FTPReply passive = RunCommands();
-    CFTPCommandSTOR stor(localPath, remoteName, progressWindow, DataAddressFor(Connection(), passive.text), Abort());
+    CFTPCommandSTOR stor(localPath, remoteName, progressWindow, DataAddressFor(Connection(), passive.text), Abort(),
+                         Connection().DataCredentials());
     Queue(stor);
     return RunCommands();
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "Orvane/engine/tasks/TaskResult.h"
 #include "platform/Event.h"
+#include "platform/Tls.h"
 #include "platform/Window.h"
 #include "store/FTPSettings.h"
 
@@ -54,8 +56,10 @@ protected:
         std::string WireName(const std::wstring& text) const { return connection.WireName(text); }
     };
 
-    // The run skeleton between the started and the done message: connect, log in, ask for the
-    // server's features (FEAT, which decides the wire's encoding), then `steps`
+    // The run skeleton between the started and the done message: connect, secure the connection
+    // as the destination says (RFC 4217: implicit TLS at once, or AUTH TLS after the greeting;
+    // then PBSZ 0 and PROT P), log in, ask for the server's features (FEAT, which decides the
+    // wire's encoding), then `steps`
     // (which begin with EnterStartingFolder, or a variant of it); whatever happened, QUIT with a
     // transcript of its own and close. `steps` throw int or FTPReply; an int becomes the
     // result's error code and leaves the reply as it was, a thrown reply becomes the reply.
@@ -71,6 +75,13 @@ protected:
     FTPSettings& Destination() { return m_destination; }
 
 private:
+    // AUTH TLS and the handshake (unless implicit TLS did it at connect), PBSZ and PROT, as the
+    // destination's encryption asks; nothing for plain FTP or a server that refuses AUTH TLS
+    // where that is allowed. Throws int or FTPReply.
+    void Secure(Session& session, const std::optional<platform::TlsCredentials>& credentials);
+    // The handshake on the control connection, and its facts into the transcript and the trace.
+    void Handshake(Session& session, const platform::TlsCredentials& credentials);
+
     // The task's done message with `result` and whatever the task sends along with it; the
     // result and the payload are freed here when the window is gone.
     virtual void PostDone(std::unique_ptr<CTaskResult> result) = 0;
