@@ -22,22 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-// The text of a message box (its one static control with text).
-std::wstring MessageBoxText(HWND box) {
-    std::wstring found;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM parameter) -> BOOL {
-            wchar_t className[32] = {};
-            ::GetClassNameW(child, className, 32);
-            if (_wcsicmp(className, L"Static") != 0 || WindowText(child).empty()) return TRUE;
-            *reinterpret_cast<std::wstring*>(parameter) = WindowText(child);
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void SetField(HWND dialog, int id, const std::wstring& text) {
     ::SendDlgItemMessageW(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -60,7 +44,7 @@ protected:
     static std::wstring TrustWhenAsked() {
         HWND box = WaitForWindow(L"Server certificate");
         if (!box) return L"";
-        const std::wstring text = MessageBoxText(box);
+        const std::wstring text = ItemText(box, 0xFFFF);  // a message box's text
         Screenshot(box, "trust-certificate");
         PostClick(box, IDYES);
         for (int i = 0; i < 100 && ::IsWindow(box); ++i) ::Sleep(20);
