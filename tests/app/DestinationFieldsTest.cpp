@@ -49,23 +49,4 @@ TEST(ServerField, PartsGivenOverrideTheFieldsAndTheSchemeTheEncryption) {
     EXPECT_EQ(ReadDestinationFields({L"", L"u:p:q@host", L"", L"", L""}, d), kIncorrectColonUsage);
 }
 
-TEST(ServerField, PortReadsLikeASignedDecimalCutTo16Bits) {
-    const std::pair<const wchar_t*, std::uint16_t> ports[] = {
-        {L"h: +2121x", 2121}, {L"h:65537", 1}, {L"h:-1", 65535}, {L"h:ftp", 0},
-        {L"h:99999999999", 65535},  // clamps to 2^31 - 1 first, as wcstol does
-    };
-    for (const auto& [text, port] : ports) {
-        ServerAddressParts parts;
-        EXPECT_EQ(ReadServerAddress(text, parts), 0u);
-        EXPECT_EQ(parts.port, port) << testing::PrintToString(std::wstring(text));
-    }
-    // Every "ftp://" goes, wherever it stands, but only in one pass.
-    ServerAddressParts parts;
-    ReadServerAddress(L"ftp://hoftp://st", parts);
-    EXPECT_EQ(parts.host, L"host");
-    parts = {};
-    ReadServerAddress(L"ftpftp://://h", parts);
-    EXPECT_EQ(parts.host, L"ftp");  // "ftp://h" is left: its "ftp:" is a host and a port
-}
-
 }  // namespace

@@ -160,44 +160,6 @@ TEST_F(Controller, FailureWaitsAGrowingDelayAndRetriesToTheConfirmedFolder) {
     EXPECT_EQ(host.quits, 0);
 }
 
-TEST_F(Controller, BytesAddUpToTheTotalAcrossARetry) {
-    HandOff(kFirst, {{"a.bin", 10000}, {"b.bin", 5000}});
-    const UploadJob& job = controller.Jobs().at(kFirst);
-    EXPECT_EQ(job.totalBytes, 15000);
-    controller.OnUploadStarted(kFirst);
-    controller.OnProgress(PathOf("a.bin"), 8192);
-    controller.OnUploadFinished(kFailure, kFirst);  // a.bin was cut off
-
-    controller.OnRetryTimer();
-    controller.OnUploadStarted(kFirst);
-    controller.OnProgress(PathOf("a.bin"), 8192);
-    controller.OnProgress(PathOf("a.bin"), 1808);
-    controller.OnFileDone(PathOf("a.bin"), kFirst);
-    controller.OnProgress(PathOf("a.bin"), 500);  // a confirmed file no longer counts
-    controller.OnProgress(PathOf("b.bin"), 5000);
-    EXPECT_EQ(job.doneBytes, job.totalBytes);
-    EXPECT_EQ(host.percents.back(), 99);  // never 100
-    EXPECT_EQ(host.tooltip.substr(0, host.tooltip.find(L"\r\n")), L"Uploading to Home");
-    EXPECT_NE(host.tooltip.find(L"Total progress: 14KB of 14KB"), std::wstring::npos);
-}
-
-TEST_F(Controller, TooltipHeldBackByABurstIsDrawnWhenDue) {
-    HandOff(kFirst, {{"big.bin", 1000000}});
-    controller.OnUploadStarted(kFirst);
-    controller.OnProgress(PathOf("big.bin"), 8192);
-    host.now += 120;
-    for (int chunk = 0; chunk < 50; ++chunk) controller.OnProgress(PathOf("big.bin"), 8192);
-    EXPECT_NE(host.tooltip.find(L"Total progress: 8KB of"), std::wstring::npos) << host.tooltip;
-    EXPECT_EQ(host.redraws, std::vector<std::uint32_t>{380});  // one timer for the whole burst
-    // The line stalls: no report comes, but the timer shows where the burst ended.
-    host.now += 380;
-    controller.OnRedrawTimer();
-    EXPECT_NE(host.tooltip.find(L"Total progress: 408KB of 976KB"), std::wstring::npos) << host.tooltip;
-    host.now += 10;
-    controller.OnProgress(PathOf("big.bin"), 8192);
-    EXPECT_EQ(host.redraws.size(), 2u);  // the next burst arms it again
-}
-
 TEST_F(Controller, LateRedrawLeavesTheFailureTooltip) {
     HandOff(kFirst, {{"big.bin", 1000000}});
     controller.OnUploadStarted(kFirst);
@@ -402,16 +364,15 @@ TEST_F(Controller, FilesPastFourGiBCountInFull) {
     EXPECT_NE(host.tooltip.find(L"Total progress: 3072.0MB of 5120.0MB"), std::wstring::npos) << host.tooltip;
 }
 
-TEST(JobTexts, ByteSizesEstimatesAndPercentages) {
-    EXPECT_EQ(FormatByteSize(1024), L"1024");
-    EXPECT_EQ(FormatByteSize(1025), L"1KB");
-    EXPECT_EQ(FormatByteSize(1048577), L"1.0MB");
+TEST(JobTexts, EstimatesPercentagesAndLeftOutLines) {
     UploadJob job;
     job.totalBytes = 1000;
     job.startTick = 0xFFFFF000;  // the tick count wraps during the job
     EXPECT_EQ(EstimateRemainingTime(job, 0x1000), L"unknown");
     job.doneBytes = 500;
     EXPECT_EQ(EstimateRemainingTime(job, 0x1000), L"00:00:08");  // 8192 ms elapsed, as much to go
+    job.doneBytes = 1000;
+    EXPECT_EQ(ProgressPercent(job), 99);  // never 100 while the job runs
     job.totalBytes = 0;
     EXPECT_EQ(ProgressPercent(job), 0);
     // Twenty left-out lines, then the rest counted; a job that fails later still tells them.
