@@ -13,7 +13,6 @@
 #include <map>
 
 #include "Orvane/resources/EngineResourceIds.h"
-#include "Orvane/resources/ResourceIds.h"
 #include "platform/Registry.h"
 #include "platform/RegistryValues.h"
 #include "platform/win32/Unique.h"
