@@ -28,11 +28,6 @@ void RemoveRegistrations() {
     registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
 }
 
-std::optional<std::wstring> MachineServerPath() {
-    auto key = platform::SystemRegistry().Open(platform::Hive::ClassesRoot, kMachineServer, platform::Access::Read);
-    return key ? platform::ReadString(*key, L"", 1024) : std::nullopt;
-}
-
 // Starts the program as a console would for the command "Orvane" typed in another folder: the
 // command line's first element is the bare name. Returns once its dialog is up, which is after
 // its start-up work, and closes it again.
@@ -66,28 +61,21 @@ class Startup : public testing::Test {
 protected:
     Startup() { RemoveRegistrations(); }
     ~Startup() override { RemoveRegistrations(); }
-    testsupport::TempDir elsewhere;
 };
 
 // A registration in the user's classes alone is what a standard user gets; if its library still
 // exists, a start must not write a second one (under Wine the machine's classes take the write,
-// so a second copy would show there).
+// so a second copy would show there). Either way the program records its own absolute path.
 TEST_F(Startup, RecordsItsOwnFileAndRegistersOnlyWhenNoRegistrationNamesAnExistingLibrary) {
+    const testsupport::TempDir elsewhere;
     const std::wstring library = WindowsPathOf(ORVANE_SHELLEXT_DLL);
-    struct Case {
-        const char* name;
-        std::wstring userRegistration;
-        bool registers;
-    };
-    const Case cases[] = {
-        {"registered for the user", library, false},
-        {"registered for the user, library gone", (elsewhere.Path() / "gone.dll").wstring(), true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::pair<std::wstring, bool> cases[] = {{library, false},
+                                                   {(elsewhere.Path() / "gone.dll").wstring(), true}};
+    for (const auto& [userRegistration, registers] : cases) {
+        SCOPED_TRACE(testing::PrintToString(userRegistration));
         RemoveRegistrations();
         auto server = platform::SystemRegistry().Create(platform::Hive::CurrentUser, kUserClass + L"\\InprocServer32");
-        ASSERT_TRUE(server && platform::WriteString(*server, L"", c.userRegistration));
+        ASSERT_TRUE(server && platform::WriteString(*server, L"", userRegistration));
         server.reset();
 
         StartAndClose(elsewhere.Path());
@@ -95,10 +83,11 @@ TEST_F(Startup, RecordsItsOwnFileAndRegistersOnlyWhenNoRegistrationNamesAnExisti
         ASSERT_TRUE(recorded);
         EXPECT_TRUE(fs::path(*recorded).is_absolute()) << fs::path(*recorded);
         EXPECT_TRUE(fs::equivalent(*recorded, WindowsPathOf(ORVANE_PROGRAM)));
-        const auto machine = MachineServerPath();
-        EXPECT_EQ(machine.has_value(), c.registers);
-        if (machine) {
-            EXPECT_TRUE(fs::equivalent(*machine, library));
+        auto machine = platform::SystemRegistry().Open(platform::Hive::ClassesRoot, kMachineServer, platform::Access::Read);
+        const auto machinePath = machine ? platform::ReadString(*machine, L"", 1024) : std::nullopt;
+        EXPECT_EQ(machinePath.has_value(), registers);
+        if (machinePath) {
+            EXPECT_TRUE(fs::equivalent(*machinePath, library));
         }
     }
 }
