@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -26,23 +25,16 @@ TEST(ParseFeatures, ListsTheFeatureLinesOfA211Reply) {
         const char* listed;
     };
     const Case cases[] = {
-        // as the servers of the interop matrix answer
-        {"211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n PASV\r\n REST STREAM\r\n SIZE\r\n TVFS\r\n211 End\r\n",
-         "EPRT|EPSV|MDTM|PASV|REST STREAM|SIZE|TVFS"},
         {"211-Features:\r\n LANG C.UTF-8*\r\n MLST modify*;perm*;size*;\r\n UTF8\r\n211 End\r\n",
          "LANG C.UTF-8*|MLST modify*;perm*;size*;|UTF8"},
-        {"211-Extensions supported:\r\n UTF8\r\n AUTH TLS\r\n PBSZ\r\n211 End.\r\n", "UTF8|AUTH TLS|PBSZ"},
         // names in any case, bare LF, tabs and several blanks before a feature
         {"211-Features\n utf8\n \t  size\n211 End\n", "UTF8|SIZE"},
         {"211-Features:\r\n auth tls;ssl\r\n211 End\r\n", "AUTH tls;ssl"},
         // lines that are no features: the closing line, other text, blank lines
         {"211-Features:\r\nSIZE without a space\r\n \r\n211-MDTM\r\n UTF8\r\n211 End\r\n", "UTF8"},
         {"211 No features\r\n", ""},
-        {"211-Features:\r\n211 End\r\n", ""},
         {"500 Unknown command\r\n", ""},
         {"502- UTF8\r\n UTF8\r\n502 End\r\n", ""},
-        {"", ""},
-        {"211-", ""},
         {"211-\r\n UTF8", "UTF8"},  // a connection that closed before the closing line
     };
     for (const auto& c : cases) {
@@ -60,9 +52,8 @@ TEST(ParseFeatures, HasFindsNamesAndParametersInAnyCase) {
         bool has;
     };
     const Case cases[] = {
-        {"UTF8", "", true},    {"utf8", "", true},     {"REST", "STREAM", true}, {"REST", "", true},
-        {"AUTH", "TLS", true}, {"AUTH", "SSL", true},  {"AUTH", "TLS-C", false}, {"MLST", "size*", true},
-        {"SIZE", "", false},   {"UTF", "", false},     {"REST STREAM", "", false}, {"STREAM", "", false},
+        {"utf8", "", true},     {"REST", "STREAM", true},    {"AUTH", "TLS", true},  {"AUTH", "TLS-C", false},
+        {"MLST", "size*", true}, {"REST STREAM", "", false}, {"UTF", "", false},     {"SIZE", "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + c.parameter);
