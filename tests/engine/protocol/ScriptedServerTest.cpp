@@ -24,10 +24,10 @@ using platform::Event;
 using platform::EventReset;
 using Lines = std::vector<std::string>;
 
-// The control connection and the command sequences against a scripted server: a connection to
-// it, and the task's transcript. The script is given first; Open() starts the server and connects. Tables give each case a connection of its own
-// (the script's Accept()), and the first Accept() ends the one Open() makes.
-class CommandSequences : public ::testing::Test {
+// A scripted server, a connection to it, and the task's transcript. The script is given first;
+// Open() starts the server and connects. Tables give each case a connection of its own (the
+// script's Accept()), and the first Accept() ends the one Open() makes.
+class ScriptedServer : public ::testing::Test {
 protected:
     void TearDown() override {
         m_connection.Close();
@@ -72,7 +72,8 @@ protected:
     std::vector<std::wstring> m_transcript;
 };
 
-class ControlConnection : public CommandSequences {};
+class ControlConnection : public ScriptedServer {};
+class CommandSequences : public ScriptedServer {};
 
 // A reply is read until its closing line, not until the network pauses; what follows it waits
 // for the next read, and what a closing server leaves unfinished is the text of a reply of code 0.
