@@ -37,8 +37,7 @@ protected:
 
     void Open(bool readGreeting = true) {
         m_server.Start();
-        m_connection = Connect(m_server.Port(), m_abort);
-        if (readGreeting) Greeting();
+        Reconnect(readGreeting);
     }
     void Reconnect(bool readGreeting = true) {
         m_connection.Close();
