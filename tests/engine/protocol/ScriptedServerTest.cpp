@@ -235,6 +235,7 @@ TEST_F(CommandSequences, LineBreaksOrNulInArgumentsFailWith87BeforeAnythingIsSen
         {"folder", [&] { Make<CFTPCommandSequenceChangeDir>().Run("up\rDELE x"); }},
         {"path to open, late component", [&] { Make<CFTPCommandSequenceOpenDir>().Run("a\\b\\c\nDELE x"); }},
         {"path to create", [&] { Make<CFTPCommandSequenceCreateDir>().Run(nul); }},
+        {"old name", [&] { Make<CFTPCommandSequenceRenameDir>().Run("a\r\nDELE x", "b"); }},
         {"new name", [&] { Make<CFTPCommandSequenceRenameDir>().Run("a", "b\nDELE x"); }},
     };
     for (const auto& [name, run] : cases) {
