@@ -1,8 +1,5 @@
 #pragma once
 // What the protocol tests share: short injected time-outs and a connection to a test server.
-#include <string>
-#include <vector>
-
 #include "Orvane/engine/protocol/FTPControlConnection.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "platform/Event.h"
@@ -12,9 +9,8 @@ namespace protocoltest {
 // Long enough for a loaded machine, short enough that a hang fails quickly.
 inline const FTPTimeouts kTimeouts{platform::Millis(5000), platform::Millis(5000)};
 
-inline CFTPControlConnection Connect(std::uint16_t port, platform::Event abort = platform::Event(platform::EventReset::Manual),
-                                     const FTPTimeouts& timeouts = kTimeouts) {
-    return CFTPControlConnection::ConnectToServer(L"127.0.0.1", port, std::move(abort), timeouts);
+inline CFTPControlConnection Connect(std::uint16_t port, platform::Event abort) {
+    return CFTPControlConnection::ConnectToServer(L"127.0.0.1", port, std::move(abort), kTimeouts);
 }
 
 // Runs `call` and returns the int it throws, or -1 when it throws nothing.

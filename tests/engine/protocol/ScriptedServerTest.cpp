@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceCreateDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceFeatures.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceOpenDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceRenameDir.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
+#include "platform/ErrorCodes.h"
+#include "platform/TextCodec.h"
+#include "tests/engine/protocol/ProtocolTestSupport.h"
+#include "tests/support/FakeFtpServer.h"
+
+namespace {
+
+using namespace protocoltest;
+using platform::Event;
+using platform::EventReset;
+using Lines = std::vector<std::string>;
+
+// A scripted server, a connection to it, and the task's transcript. The script is given first;
+// Open() starts the server and connects. Tables give each case a connection of its own (the
+// script's Accept()), and the first Accept() ends the one Open() makes.
+class ScriptedServer : public ::testing::Test {
+protected:
+    void TearDown() override {
+        m_connection.Close();
+        m_server.Finish();
+        EXPECT_EQ(m_server.Failures(), Lines());
+    }
+
+    void Open(bool readGreeting = true) {
+        m_server.Start();
+        Reconnect(readGreeting);
+    }
+    void Reconnect(bool readGreeting = true) {
+        m_connection.Close();
+        m_connection = Connect(m_server.Port(), m_abort);
+        if (readGreeting) Greeting();
+    }
+    // The command lines the server received, once the client is gone.
+    Lines Received() {
+        m_connection.Close();
+        m_server.Finish();
+        return m_server.Received();
+    }
+    FTPReply Greeting() { return m_connection.ReadGreeting(m_abort, kTimeouts.receive); }
+    template <class Sequence>
+    Sequence Make() {
+        return Sequence(m_connection, m_abort, m_transcript, kTimeouts);
+    }
+    FTPReply Thrown(const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const FTPReply& reply) {
+            return reply;
+        }
+        ADD_FAILURE() << "no reply was thrown";
+        return {};
+    }
+
+    testsupport::FakeFtpServer m_server;
+    Event m_abort{EventReset::Manual};
+    CFTPControlConnection m_connection;
+    std::vector<std::wstring> m_transcript;
+};
+
+class ControlConnection : public ScriptedServer {};
+class CommandSequences : public ScriptedServer {};
+
+// A reply is read until its closing line, not until the network pauses; what follows it waits
+// for the next read, and what a closing server leaves unfinished is the text of a reply of code 0.
+TEST_F(ControlConnection, FramesRepliesHoweverTheStreamIsCut) {
+    struct Case {
+        const char* name;
+        std::string stream;
+        Lines replies;
+        std::string rest;
+    };
+    const std::vector<Case> cases = {
+        {"multi-line, then bytes past it", "230-Welcome\r\n230-more\r\n230 done\r\n331 pa",
+         {"230-Welcome\r\n230-more\r\n230 done\r\n"}, "331 pa"},
+        {"inner lines with other codes or none", "211-Features\r\n MDTM\r\n220 not the end\r\n211 End\r\n",
+         {"211-Features\r\n MDTM\r\n220 not the end\r\n211 End\r\n"}, ""},
+        {"closing line that is only the code", "250-a\r\n250\r\n", {"250-a\r\n250\r\n"}, ""},
+        {"bare LF line ends", "220-hi\n220 there\n331 pass\n", {"220-hi\n220 there\n", "331 pass\n"}, ""},
+        {"closed before any reply", "", {}, ""},
+        {"CR alone ends nothing", "220 a\r220 b\r", {}, "220 a\r220 b\r"},
+        {"lines without a code, or short", "hello\r\n22\r\n", {"hello\r\n", "22\r\n"}, ""},
+        {"preliminary replies are read past", "150 Opening\r\n125-Still\r\n125 going\r\n226 done\r\n",
+         {"226 done\r\n"}, ""},
+    };
+    const std::size_t pieces[] = {1, 0};  // a byte per segment, or all at once
+    for (const Case& c : cases)
+        for (std::size_t piece : pieces) m_server.Accept().Send(c.stream, piece).Close();
+    Open(false);
+    for (const Case& c : cases) {
+        for (std::size_t piece : pieces) {
+            SCOPED_TRACE(std::string(c.name) + (piece ? ", a byte per segment" : ", at once"));
+            Reconnect(false);
+            Lines replies;
+            for (;;) {
+                std::string whole;
+                const FTPReply reply = m_connection.ReadReply(m_abort, kTimeouts.receive, &whole);
+                if (whole.empty()) {
+                    EXPECT_EQ(reply.code, 0);
+                    EXPECT_EQ(reply.text, platform::FromAnsi(c.rest));
+                    break;
+                }
+                replies.push_back(whole);
+            }
+            EXPECT_EQ(replies, c.replies);
+        }
+    }
+}
+
+TEST_F(ControlConnection, PreliminaryGreetingIsNotReadPast) {
+    m_server.Send("120 Ready in 5 minutes\r\n220 ready\r\n");
+    Open(false);
+    EXPECT_EQ(Greeting().code, 120);
+}
+
+// A hostile server must not make the client buffer without end.
+TEST_F(ControlConnection, ReplyLongerThan64KiBFailsWithError6) {
+    std::string lines = "220-";
+    while (lines.size() < 70 * 1024) lines += "filler filler filler filler filler filler filler\r\n220-";
+    const std::string floods[] = {lines, std::string(70 * 1024, 'x')};
+    for (const std::string& flood : floods) m_server.Accept().Send(flood);
+    Open(false);
+    for (const std::string& flood : floods) {
+        SCOPED_TRACE(flood.substr(0, 8));
+        Reconnect(false);
+        EXPECT_EQ(ErrorOf([&] { Greeting(); }), platform::kErrorUnexpectedReply);
+    }
+}
+
+TEST_F(CommandSequences, PlainLoginRecordsTheWholeGreetingAndThePasswordMasked) {
+    m_server.Send("220-Hello\r\n220 ready\r\n").On("USER bob", "331 Password please\r\n").On("PASS pa55 word", "230 Welcome\r\n");
+    Open(false);
+    EXPECT_EQ(Make<CFTPCommandSequenceLogin>().Run("bob", "pa55 word").code, 230);
+    EXPECT_EQ(m_transcript, (std::vector<std::wstring>{L"", L"220-Hello\r\n220 ready\r\n", L"USER bob\r\n",
+                                                       L"331 Password please\r\n", L"PASS ****\r\n",
+                                                       L"230 Welcome\r\n"}));
+}
+
+TEST_F(CommandSequences, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
+    struct Case {
+        const char* name;
+        const char* greeting;
+        const char* userReply;  // null when USER must not be sent
+        const char* pass;       // the PASS argument expected, null when PASS must not be sent
+        int code;               // of the reply returned or thrown
+    };
+    const Case cases[] = {
+        // vsftpd with no_anon_password: PASS would get 503
+        {"USER alone completes it", "220 ready\r\n", "230 Login successful.\r\n", nullptr, 230},
+        {"one-time password (RFC 2289)", "220 ready\r\n", "331 Response to otp-md5 99 TeSt required.\r\n",
+         "BAIL TUFT BITS GANG CHEF THY", 230},
+        {"refused greeting", "421 Too many users\r\n", nullptr, nullptr, 421},
+    };
+    // A command the script does not expect is a failure of the script; one sent where none is
+    // expected waits for a reply that never comes.
+    for (const Case& c : cases) {
+        m_server.Accept().Send(c.greeting);
+        if (c.userReply) m_server.On("USER bob", c.userReply);
+        if (c.pass) m_server.On(std::string("PASS ") + c.pass, "230 in\r\n");
+    }
+    Open(false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reconnect(false);
+        int code = 0;
+        try {
+            code = Make<CFTPCommandSequenceLogin>().Run("bob", "This is a test.").code;
+        } catch (const FTPReply& reply) {
+            code = reply.code;
+        }
+        EXPECT_EQ(code, c.code);
+    }
+}
+
+TEST_F(CommandSequences, FeaturesDecideTheWireEncodingAndAClosingServerEndsThem) {
+    struct Case {
+        const char* name;
+        const char* feat;
+        const char* opts;  // the reply to "OPTS UTF8 ON", null when it must not be sent
+        bool utf8;
+        int thrown;  // the code of the reply thrown, 0 for none
+    };
+    const Case cases[] = {
+        {"UTF8 offered, OPTS refused", "211-Extensions supported:\r\n UTF8\r\n211 End.\r\n", "504 Unknown\r\n", true, 0},
+        {"utf8 in lower case, bare LF, blanks before it", "211-Features\n \t  utf8\n211 End\n", "200 OK\r\n", true, 0},
+        {"UTF8 only where no feature is", "211-Features (UTF8):\r\nUTF8\r\n211-UTF8\r\n SIZE\r\n211 End UTF8\r\n", nullptr, false, 0},
+        {"FEAT unknown", "500 Unknown command\r\n", nullptr, false, 0},
+        {"FEAT refused in many lines", "502- UTF8\r\n UTF8\r\n502 End\r\n", nullptr, false, 0},
+        {"closing at FEAT", "421 Service closing\r\n", nullptr, false, 421},
+        {"closing at OPTS", "211-Features:\r\n UTF8\r\n211 End\r\n", "421 Timeout\r\n", false, 421},
+    };
+    for (const Case& c : cases) {
+        m_server.Accept().Send("220 ready\r\n").On("FEAT", c.feat);
+        if (c.opts) m_server.On("OPTS UTF8 ON", c.opts);
+        if (!c.thrown) m_server.On("NOOP", "200 next\r\n");
+    }
+    Open(false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reconnect();
+        int thrown = 0;
+        try {
+            Make<CFTPCommandSequenceFeatures>().Run();
+        } catch (const FTPReply& reply) {
+            thrown = reply.code;
+        }
+        EXPECT_EQ(thrown, c.thrown);
+        if (c.thrown) continue;
+        EXPECT_EQ(m_connection.UsesUtf8(), c.utf8);
+        CFTPCommand noop("NOOP");  // the script goes on in step: nothing more was sent
+        EXPECT_EQ(noop.Execute(m_connection, m_abort, kTimeouts).code, 200);
+    }
+}
+
+TEST_F(CommandSequences, LineBreaksOrNulInArgumentsFailWith87BeforeAnythingIsSent) {
+    m_server.Send("220 ready\r\n");
+    Open(false);
+    const std::string nul("a\0DELE x", 8);
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"user name", [&] { Make<CFTPCommandSequenceLogin>().Run("bob\r\nDELE x", "x"); }},
+        {"password with NUL", [&] { Make<CFTPCommandSequenceLogin>().Run("bob", nul); }},
+        {"folder", [&] { Make<CFTPCommandSequenceChangeDir>().Run("up\rDELE x"); }},
+        {"path to open, late component", [&] { Make<CFTPCommandSequenceOpenDir>().Run("a\\b\\c\nDELE x"); }},
+        {"path to create", [&] { Make<CFTPCommandSequenceCreateDir>().Run(nul); }},
+        {"old name", [&] { Make<CFTPCommandSequenceRenameDir>().Run("a\r\nDELE x", "b"); }},
+        {"new name", [&] { Make<CFTPCommandSequenceRenameDir>().Run("a", "b\nDELE x"); }},
+    };
+    for (const auto& [name, run] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ErrorOf(run), platform::kErrorInvalidParameter);
+    }
+    EXPECT_EQ(m_transcript, std::vector<std::wstring>());
+    EXPECT_EQ(Received(), Lines()) << "not even USER went out";
+}
+
+TEST_F(CommandSequences, OpenDirCreatesWhatIsMissingAndEntersEveryComponent) {
+    m_server.Send("220 ready\r\n")
+        .On("MKD a", "550 Exists\r\n").On("CWD a", "250 ok\r\n")
+        .On("MKD b", "257 Created\r\n").On("CWD b", "250 in b\r\n");
+    Open();
+    for (const char* path : {"", "\\", "\\\\"}) {
+        SCOPED_TRACE(path);
+        const FTPReply reply = Make<CFTPCommandSequenceOpenDir>().Run(path);
+        EXPECT_EQ(reply.code, 200) << "nothing to open, nothing sent";
+        EXPECT_EQ(reply.text, L"");
+    }
+    EXPECT_EQ(Make<CFTPCommandSequenceOpenDir>().Run("\\a\\\\b\\").text, L"250 in b\r\n");
+}
+
+// A server that closes at MKD must end the sequence with its reply: otherwise the CWD that
+// follows reads a closed connection and the task fails with error 6.
+TEST_F(CommandSequences, FolderSequencesEndWithTheRefusingReply) {
+    m_server.Send("220 ready\r\n")
+        .On("MKD locked", "550 Permission denied\r\n").On("CWD locked", "550 No caf\xe9 here\r\n")
+        .On("MKD a", "421 Timeout.\r\n")
+        .On("MKD b", "421 Shutting down.\r\n");
+    Open();
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceOpenDir>().Run("locked\\deeper"); }).text, L"550 No caf\u00e9 here\r\n")
+        << "read in the ANSI code page";
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceOpenDir>().Run("a\\c"); }).text, L"421 Timeout.\r\n");
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceCreateDir>().Run("b\\c"); }).text, L"421 Shutting down.\r\n");
+    EXPECT_EQ(Received(), (Lines{"MKD locked", "CWD locked", "MKD a", "MKD b"}));
+}
+
+TEST_F(CommandSequences, RepliesOfNoExpectedClassFailWithError6) {
+    const char* replies[] = {"099 Too low\r\n", "600 Class six\r\n", "Hello\r\n"};
+    m_server.Send("220 ready\r\n");
+    for (const char* reply : replies) m_server.On("TYPE I", reply);
+    Open();
+    for (const char* reply : replies) {
+        SCOPED_TRACE(reply);
+        EXPECT_EQ(ErrorOf([&] { Make<CFTPCommandSequenceTypeI>().Run(); }), platform::kErrorUnexpectedReply);
+        EXPECT_EQ(m_transcript.back(), platform::FromAnsi(reply)) << "the reply is in the transcript";
+    }
+}
+
+TEST_F(CommandSequences, QuitNeverFails) {
+    m_server.Send("220 ready\r\n");
+    Open();
+    m_abort.Set();
+    EXPECT_EQ(Make<CFTPCommandSequenceQuit>().Run().code, 200) << "after an abort";
+
+    CFTPControlConnection neverOpened;
+    std::vector<std::wstring> transcript;
+    EXPECT_EQ(CFTPCommandSequenceQuit(neverOpened, m_abort, transcript).Run().code, 200);
+    EXPECT_TRUE(transcript.empty());
+}
+
+}  // namespace
