@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -26,22 +24,6 @@ TEST(Event, AutoResetHoldsOneSignalForOneWaitAndManualResetHoldsItUntilReset) {
     Event initiallySet(EventReset::Auto, true);
     initiallySet.Reset();
     EXPECT_FALSE(initiallySet.Wait(Millis(0)));
-}
-
-// Whether the Set comes before, between or after the two waits begin, exactly one wait may take
-// an auto-reset signal; the other has to run out its limit.
-TEST(Event, AutoResetWakesOneOfTwoWaitersAndManualResetWakesBoth) {
-    for (const EventReset mode : {EventReset::Auto, EventReset::Manual}) {
-        SCOPED_TRACE(mode == EventReset::Auto ? "auto" : "manual");
-        Event event(mode);
-        std::atomic<int> woken{0};
-        std::thread first([&] { woken += event.Wait(Millis(700)) ? 1 : 0; });
-        std::thread second([&] { woken += event.Wait(Millis(700)) ? 1 : 0; });
-        event.Set();
-        first.join();
-        second.join();
-        EXPECT_EQ(woken.load(), mode == EventReset::Auto ? 1 : 2);
-    }
 }
 
 TEST(Event, CopiesNameTheSameEventAndOutliveTheOriginal) {
