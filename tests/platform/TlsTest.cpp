@@ -187,30 +187,6 @@ TEST_F(TlsServerTest, EachServerGetsItsVerdict) {
     EXPECT_TRUE(m_server->WaitForLogLine(refusal, kGenerous)) << m_server->Log();
 }
 
-// The server ends the stream: with its close alert, which Receive reports as the end, or by
-// dropping the connection, which must not pass for a clean end.
-TEST_F(TlsServerTest, TheServersCloseAlertEndsTheStreamAndADropIsToldApart) {
-    struct Case {
-        const char* request;
-        const char* answer;
-        bool closeAlert;
-    };
-    const Case cases[] = {{"CLOSE\n", "closing\n", true}, {"DROP\n", "dropping\n", false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.request);
-        TlsCredentials credentials(L"localhost");
-        TlsStream stream = Open("trusted", credentials);
-        stream.Handshake(m_never, kGenerous);
-        stream.Send(std::string(c.request), m_never, kGenerous);
-        EXPECT_EQ(ReceiveUpTo(stream, 100), c.answer);
-        EXPECT_EQ(stream.CloseAlertReceived(), c.closeAlert);
-        EXPECT_EQ(ReceiveUpTo(stream, 1), "");  // and so on, without waiting
-        stream.Close(m_never, kGenerous);
-    }
-}
-
-// ---- waits: a server that accepts the connection and never answers the hello ----
-
 // A server that accepts the connection and never answers the hello: the handshake ends after its
 // limit, or at once when Stop comes, either before the wait or during it.
 TEST(TlsSilentServer, HandshakeTimesOutWith10060AndAnAbortEndsItWith995) {
