@@ -250,7 +250,7 @@ TEST_F(FakeDataServer, ListingWithoutEndStopsAtTheBound) {
 // be a cut, a reset that Wine reports as a graceful close included, and must not pass for the
 // folder. The data come from the TLS test server's listing services; the control connection is
 // the scripted server's.
-TEST(TlsListing, EndsWholeOnlyWithTheServersCloseAlert) {
+TEST_F(FakeDataServer, TlsListingEndsWholeOnlyWithTheServersCloseAlert) {
     std::string whyNot;
     bool unavailable = false;
     const auto tls = testsupport::TlsTestServer::Start(whyNot, unavailable);
@@ -266,29 +266,27 @@ TEST(TlsListing, EndsWholeOnlyWithTheServersCloseAlert) {
         std::snprintf(line, sizeof line, "-rw-r--r-- 1 ftp ftp %5d Jan 01 00:00 file %03d.txt\r\n", i * 7, i);
         expected += line;
     }
+    Event ended(EventReset::Manual);
+    m_server.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n").WaitFor(ended).Accept();
+    m_server.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n");
     const struct {
         const char* service;
         int error;
     } rows[] = {{"listing", 0}, {"listing-cut", platform::kErrorTlsTruncated}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.service);
-        testsupport::FakeFtpServer control;
-        control.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n");
-        control.Start();
-        Event abort(EventReset::Manual);
-        CFTPControlConnection connection =
-            CFTPControlConnection::ConnectToServer(L"127.0.0.1", control.Port(), abort, kTimeouts);
-        connection.ReadGreeting(abort, kTimeouts.receive);
-        CFTPCommandList list(tls->Endpoint(row.service), "LIST", abort, credentials);
-        const Outcome outcome = OutcomeOf([&] { return list.Execute(connection, abort, kTimeouts); });
+        std::string listing;
+        Start([&](CFTPControlConnection& connection, std::vector<std::wstring>&) {
+            CFTPCommandList list(tls->Endpoint(row.service), "LIST", m_abort, credentials);
+            const FTPReply reply = list.Execute(connection, m_abort, kTimeouts);
+            listing = list.Listing();
+            return reply;
+        });
+        const Outcome outcome = row.error == 0 ? Ended() : Finish();
+        ended.Set();
         EXPECT_EQ(outcome.error, row.error);
-        if (row.error == 0) {
-            ASSERT_TRUE(outcome.reply.has_value());
-            EXPECT_EQ(outcome.reply->code, 226);
-            EXPECT_TRUE(list.Listing() == expected) << list.Listing().size() << " bytes";
-        }
-        connection.Close();
-        EXPECT_TRUE(control.Finish());
+        EXPECT_EQ(outcome.reply.has_value(), row.error == 0);
+        EXPECT_TRUE(listing == (row.error == 0 ? expected : "")) << listing.size() << " bytes";
     }
 }
 
