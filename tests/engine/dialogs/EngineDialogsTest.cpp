@@ -146,10 +146,10 @@ TEST_F(Browser, RefusedLoginShowsTheResultAndLeavesNothingToChoose) {
         Helper helper([&] {
             if (HWND result = WaitForWindow(L"FTP Task")) {
                 PumpUntil([&] { return !ItemText(result, IDC_RESULT_TEXT).empty(); });
-                shown = ItemText(result, IDC_RESULT_TEXT);
                 errorIcon = Visible(result, IDC_RESULT_ERROR_ICON);
                 infoIcon = Visible(result, IDC_RESULT_INFO_ICON);
                 Screenshot(result, "task-result");
+                shown = ItemText(result, IDC_RESULT_TEXT);  // last: the test goes on once it is set
                 PostClick(result, IDOK);
             }
         });
