@@ -14,14 +14,11 @@
 
 namespace {
 
-struct Framed {
-    std::vector<std::string> replies;
-    CFTPReplyReader::Status last = CFTPReplyReader::Status::NeedMore;
-};
-
-void Drain(CFTPReplyReader& reader, Framed& framed) {
+// Cuts what `reader` holds into replies, checking each one; returns the status that ended it.
+CFTPReplyReader::Status Drain(CFTPReplyReader& reader, std::vector<std::string>& replies) {
     std::string reply;
-    while ((framed.last = reader.Next(reply)) == CFTPReplyReader::Status::Complete) {
+    CFTPReplyReader::Status status;
+    while ((status = reader.Next(reply)) == CFTPReplyReader::Status::Complete) {
         if (reply.empty() || reply.back() != '\n') std::abort();
         (void)ParseReply(reply);
         (void)ParseReply(reply, platform::CodePage::Utf8);
@@ -30,8 +27,9 @@ void Drain(CFTPReplyReader& reader, Framed& framed) {
         for (const FTPFeatures::Feature& feature : features.features)
             if (feature.name.empty() || feature.name.find(' ') != std::string::npos || !features.Has(feature.name))
                 std::abort();
-        framed.replies.push_back(reply);
+        replies.push_back(reply);
     }
+    return status;
 }
 
 }  // namespace
@@ -40,20 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::size_t segment = data[0] % 16 + 1;
     const std::string_view stream(reinterpret_cast<const char*>(data + 1), size - 1);
-
-    CFTPReplyReader whole;
-    Framed wholeFramed;
+    CFTPReplyReader whole, pieces;
+    std::vector<std::string> wholeReplies, piecesReplies;
     whole.Append(stream);
-    Drain(whole, wholeFramed);
-
-    CFTPReplyReader pieces;
-    Framed piecesFramed;
-    for (std::size_t at = 0; at < stream.size() && piecesFramed.last != CFTPReplyReader::Status::TooLong;
-         at += segment) {
+    Drain(whole, wholeReplies);
+    auto status = CFTPReplyReader::Status::NeedMore;
+    for (std::size_t at = 0; at < stream.size() && status != CFTPReplyReader::Status::TooLong; at += segment) {
         pieces.Append(stream.substr(at, segment));
-        Drain(pieces, piecesFramed);
+        status = Drain(pieces, piecesReplies);
     }
-    if (wholeFramed.replies != piecesFramed.replies) std::abort();
-    if (whole.Pending() != pieces.Pending()) std::abort();
+    if (wholeReplies != piecesReplies || whole.Pending() != pieces.Pending()) std::abort();
     return 0;
 }

@@ -3,10 +3,9 @@
 // certificate names may hold anything). A cipher suite's name comes out short and made of name
 // characters only; a certificate comes out as exactly its five lines, the last one its true
 // fingerprint, whatever its names and dates hold.
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <string>
 
 #include "Orvane/engine/protocol/SecurityFacts.h"
@@ -14,60 +13,52 @@
 
 namespace {
 
-// Takes the next field off the input: a length byte, then that many UTF-16 units.
-std::wstring Field(const std::uint8_t*& data, std::size_t& size) {
-    std::wstring text;
-    if (size == 0) return text;
-    std::size_t units = *data++;
-    --size;
-    for (; units > 0 && size >= 2; --units, data += 2, size -= 2) text += static_cast<wchar_t>(data[0] | data[1] << 8);
-    return text;
-}
+// The input, taken field by field; what runs out reads as zeros.
+struct Input {
+    const std::uint8_t* data;
+    std::size_t size;
 
-std::int64_t Number(const std::uint8_t*& data, std::size_t& size) {
-    std::int64_t value = 0;
-    const std::size_t n = size < sizeof value ? size : sizeof value;
-    std::memcpy(&value, data, n);
-    data += n;
-    size -= n;
-    return value;
-}
-
-bool IsNameCharacter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'_' || c == L'-';
-}
+    std::uint8_t Byte() { return size > 0 ? (--size, *data++) : 0; }
+    // A length byte, then that many UTF-16 units.
+    std::wstring Text() {
+        std::wstring text(Byte(), L'\0');
+        for (wchar_t& c : text) c = static_cast<wchar_t>(Byte() | Byte() << 8);
+        return text;
+    }
+    std::int64_t Number() {
+        std::uint64_t value = 0;
+        for (int k = 0; k < 8; ++k) value = value << 8 | Byte();
+        return static_cast<std::int64_t>(value);
+    }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::wstring cipher = CipherSuiteText(Field(data, size));
+    Input input{data, size};
+    const std::wstring cipher = CipherSuiteText(input.Text());
     if (cipher.empty() || cipher.size() > 64) std::abort();
-    if (cipher != L"?")
-        for (wchar_t c : cipher)
-            if (!IsNameCharacter(c)) std::abort();
+    for (wchar_t c : cipher)
+        if (cipher != L"?" && !(c < 128 && (std::iswalnum(c) || c == L'_' || c == L'-'))) std::abort();
 
     platform::TlsCertificate certificate;
-    certificate.subject = Field(data, size);
-    certificate.issuer = Field(data, size);
-    certificate.notBefore = std::chrono::sys_seconds(std::chrono::seconds(Number(data, size)));
-    certificate.notAfter = std::chrono::sys_seconds(std::chrono::seconds(Number(data, size)));
-    for (std::uint8_t& byte : certificate.fingerprint) byte = size > 0 ? (--size, *data++) : 0;
+    certificate.subject = input.Text();
+    certificate.issuer = input.Text();
+    certificate.notBefore = std::chrono::sys_seconds(std::chrono::seconds(input.Number()));
+    certificate.notAfter = std::chrono::sys_seconds(std::chrono::seconds(input.Number()));
+    for (std::uint8_t& byte : certificate.fingerprint) byte = input.Byte();
 
     const std::wstring text = CertificateText(certificate);
     std::size_t lines = 0, lastLine = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
-            ++lines;
-            if (i + 2 < text.size()) lastLine = i + 2;
-            ++i;
-        } else if (text[i] == L'\r' || text[i] == L'\n') {
-            std::abort();  // a line break of the certificate's own
-        }
+        if (text[i] != L'\r' && text[i] != L'\n') continue;
+        if (text.compare(i, 2, L"\r\n") != 0) std::abort();  // a line break of the certificate's own
+        ++lines;
+        lastLine = i + 2 < text.size() ? i + 2 : lastLine;
+        ++i;
     }
-    if (lines != 5 || text.size() < 2 || text.compare(text.size() - 2, 2, L"\r\n") != 0) std::abort();
-    const std::wstring fingerprint = platform::FingerprintText(certificate.fingerprint);
-    const std::wstring last = text.substr(lastLine, text.size() - 2 - lastLine);
-    if (last.size() < fingerprint.size() || last.compare(last.size() - fingerprint.size(), fingerprint.size(), fingerprint) != 0)
+    const std::wstring ending = platform::FingerprintText(certificate.fingerprint) + L"\r\n";
+    if (lines != 5 || text.size() < lastLine + ending.size() || text.compare(text.size() - ending.size(), ending.size(), ending) != 0)
         std::abort();
     return 0;
 }

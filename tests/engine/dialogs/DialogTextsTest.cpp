@@ -1,4 +1,4 @@
-// What the dialogs show, computed without windows: result texts, the waiting dots, the folder
+// What the dialogs show, computed without windows: result texts, the folder
 // browser's paths and addresses, the server's certificate and the question whether to trust it.
 #include <gtest/gtest.h>
 
@@ -23,15 +23,6 @@ TEST(TaskResultText, FailureShowsTheTranscriptAndTheErrorTexts) {
     // Class 2 and no error code: the heading alone, whatever the transcript holds.
     const CTaskResult fine(0, FTPReply{226, L"ok"}, {L"LIST\r\n"});
     EXPECT_EQ(TaskResultText(fine, L"H"), L"H");
-}
-
-TEST(WaitingText, GrowsToThirtyDotsThenStartsAgain) {
-    std::wstring text = L"Getting folders";
-    for (int tick = 1; tick <= 30; ++tick) {
-        text = NextWaitingText(text, L"Getting folders");
-        EXPECT_EQ(text, L"Getting folders" + std::wstring(static_cast<std::size_t>(tick), L'.'));
-    }
-    EXPECT_EQ(NextWaitingText(text, L"Getting folders"), L"Getting folders");
 }
 
 TEST(BrowsePath, GoingUpIsResolvedAndOtherPathsStay) {

@@ -1,7 +1,7 @@
 // Uploads and listings against a scripted server for what real servers will not do: a 227 address
-// that is not theirs, a transfer slower than the reply time-out, a reset in the middle of the
-// file or of a listing, a final reply that never comes, a data port that nobody listens on, a
-// listing without end; and over TLS, a listing that ends without the server's close alert.
+// that is not theirs, a transfer slower than the reply time-out, a final reply that never comes, a
+// data port that nobody listens on, a reset after the final reply of a listing, a listing without
+// end; and over TLS, a listing that ends without the server's close alert.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,7 +17,6 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "platform/ErrorCodes.h"
 #include "tests/support/FakeFtpServer.h"
-#include "tests/engine/transfer/TransferTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestListener.h"
 #include "tests/support/TlsTestServer.h"
@@ -25,7 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using transfertest::Outcome;
 using platform::Event;
 using platform::EventReset;
 using platform::Millis;
@@ -38,14 +36,31 @@ std::string PassiveReply(const std::string& host, std::uint16_t port) {
            std::to_string(port % 256) + ").\r\n";
 }
 
+// The reply a run returned, or the error code or the refusal it threw.
+struct Outcome {
+    std::optional<FTPReply> reply;
+    int error = 0;
+    std::optional<FTPReply> refusal;
+};
+
+template <class Call>
+Outcome OutcomeOf(Call&& call) {
+    Outcome outcome;
+    try {
+        outcome.reply = call();
+    } catch (int error) {
+        outcome.error = error;
+    } catch (const FTPReply& reply) {
+        outcome.refusal = reply;
+    }
+    return outcome;
+}
+
 class FakeDataServer : public testing::Test {
 protected:
     fs::path LocalFile(std::size_t size) {
         const fs::path path = m_local.Path() / "upload.bin";
-        std::ofstream out(path, std::ios::binary);
-        const std::string block(1 << 20, 'u');
-        for (std::size_t left = size; left > 0; left -= std::min(left, block.size()))
-            out.write(block.data(), static_cast<std::streamsize>(std::min(left, block.size())));
+        std::ofstream(path, std::ios::binary) << std::string(size, 'u');
         return path;
     }
 
@@ -60,14 +75,14 @@ protected:
         m_connection.ReadGreeting(m_abort, timeouts.receive);
         m_task = std::thread([this, sequence = std::move(sequence)] {
             std::vector<std::wstring> transcript;
-            m_outcome = transfertest::OutcomeOf([&] { return sequence(m_connection, transcript); });
+            m_outcome = OutcomeOf([&] { return sequence(m_connection, transcript); });
         });
     }
 
-    void StartUpload(const fs::path& local) {
-        Start([local, this](CFTPControlConnection& connection, std::vector<std::wstring>& transcript) {
+    void StartUpload(const fs::path& local, const std::string& remote = "upload.bin") {
+        Start([=, this](CFTPControlConnection& connection, std::vector<std::wstring>& transcript) {
             return CFTPCommandSequenceStor(connection, m_abort, transcript, kTimeouts)
-                .Run(local.wstring(), "upload.bin", platform::WindowRef{});
+                .Run(local.wstring(), remote, platform::WindowRef{});
         });
     }
 
@@ -91,7 +106,7 @@ protected:
     Outcome Finish() {
         const Outcome outcome = Ended();
         EXPECT_TRUE(m_server.Finish());
-        EXPECT_TRUE(m_server.Failures().empty()) << m_server.Failures().front();
+        EXPECT_EQ(m_server.Failures(), std::vector<std::string>{});
         return outcome;
     }
 
@@ -134,58 +149,44 @@ TEST_F(FakeDataServer, ForeignPassiveAddressIsReplacedAndASlowTransferStillSucce
     EXPECT_EQ(outcome.reply->code, 226);
 }
 
-// Whatever the server answers after the reset, it has not got the file: a 226 only says that it
-// kept what arrived. The file must fail, so that it stays in the job and is sent again whole.
-TEST_F(FakeDataServer, ResetInTheMiddleOfTheFileFailsWithTheSendsErrorWhateverTheReply) {
-    const char* const replies[] = {"426 Connection closed; transfer aborted.\r\n", "226 Transfer complete.\r\n"};
-    std::vector<Event> resets;
-    for (const char* reply : replies) {
-        if (!resets.empty()) m_server.Accept();  // each row on a connection of its own
-        resets.emplace_back(EventReset::Manual);
-        m_server.Send("220 ready\r\n")
-            .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
-            .On("STOR upload.bin", "150 Opening data connection.\r\n")
-            .WaitFor(resets.back())
-            .Send(reply);
+// A final reply that never comes is a time-out counted from the end of the file, not a stored
+// file; a data port nobody listens on is the connect's error; a name that would inject a command
+// is refused before even PASV goes out.
+TEST_F(FakeDataServer, UploadThatCannotCompleteFailsWithItsError) {
+    const struct {
+        const char* what;
+        const char* remote;
+        std::uint16_t dataPort;
+        int error;
+    } rows[] = {
+        {"line break in the name", "a.bin\r\nDELE x", 0, platform::kErrorInvalidParameter},
+        {"no final reply", "upload.bin", m_data.Port(), platform::kErrorTimedOut},
+        {"closed data port", "upload.bin", testsupport::FreeLoopbackPort(), platform::kErrorConnectionRefused},
+    };
+    std::vector<Event> ended;  // each row on a connection of its own, silent until its run ends
+    for (const auto& row : rows) {
+        if (!ended.empty()) m_server.WaitFor(ended.back()).Accept();
+        ended.emplace_back(EventReset::Manual);
+        m_server.Send("220 ready\r\n");
+        if (row.dataPort == 0) continue;
+        m_server.On("PASV", PassiveReply("127,0,0,1", row.dataPort)).Expect("STOR upload.bin");
+        if (row.dataPort == m_data.Port()) m_server.Send("150 Opening data connection.\r\n");
     }
-    const fs::path local = LocalFile(32u << 20);
-    for (std::size_t row = 0; row < resets.size(); ++row) {
-        SCOPED_TRACE(replies[row]);
-        StartUpload(local);
-        {
+    const fs::path local = LocalFile(1000);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        StartUpload(local, row.remote);
+        if (row.dataPort == m_data.Port()) {
             platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
-            std::vector<char> some(8192);
-            platform::Receive(data, some, m_testAbort, Millis(5000));
-            data.CloseAbortive();
+            EXPECT_EQ(Drain(data), 1000u);
         }
-        resets[row].Set();
-        const Outcome outcome = Ended();
+        const Outcome outcome = &row == std::end(rows) - 1 ? Finish() : Ended();
+        ended[static_cast<std::size_t>(&row - rows)].Set();
         EXPECT_FALSE(outcome.reply.has_value());
-        EXPECT_EQ(outcome.error, platform::kErrorConnectionReset);
+        EXPECT_EQ(outcome.error, row.error);
     }
-    EXPECT_TRUE(m_server.Finish());
-    EXPECT_EQ(m_server.Failures(), std::vector<std::string>{});
-}
-
-TEST_F(FakeDataServer, FinalReplyThatNeverComesIsATimeOutCountedFromTheEndOfTheFile) {
-    m_server.Send("220 ready\r\n")
-        .On("PASV", PassiveReply("127,0,0,1", m_data.Port()))
-        .On("STOR upload.bin", "150 Opening data connection.\r\n");
-    StartUpload(LocalFile(1000));
-    platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
-    EXPECT_EQ(Drain(data), 1000u);
-    const Outcome outcome = Finish();
-    EXPECT_EQ(outcome.error, platform::kErrorTimedOut);
-}
-
-TEST_F(FakeDataServer, DataPortThatNobodyListensOnEndsWithTheConnectError) {
-    const std::uint16_t closed = testsupport::FreeLoopbackPort();
-    m_server.Send("220 ready\r\n")
-        .On("PASV", PassiveReply("127,0,0,1", closed))
-        .Expect("STOR upload.bin");  // and never answers: the data connection is all we wait for
-    StartUpload(LocalFile(1000));
-    const Outcome outcome = Finish();
-    EXPECT_EQ(outcome.error, platform::kErrorConnectionRefused);
+    EXPECT_EQ(m_server.Received(),
+              (std::vector<std::string>{"PASV", "STOR upload.bin", "PASV", "STOR upload.bin"}));
 }
 
 // ---- Listings ----------------------------------------------------------------------------------
@@ -208,8 +209,7 @@ TEST_F(FakeDataServer, ListingBrokenAfterTheFinalReplyFailsWithTheDataConnection
         .Signal(replied);
     StartListing();
     platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
-    const std::string part = "drwxr-xr-x 2 ftp ftp 0 Jan 01 00:00 first\r\n";
-    platform::Send(data, part, m_testAbort, Millis(5000));
+    platform::Send(data, std::string("drwxr-xr-x 2 ftp ftp 0 Jan 01 00:00 first\r\n"), m_testAbort, Millis(5000));
     ASSERT_TRUE(replied.Wait(Millis(5000)));
     data.CloseAbortive();
     const Outcome outcome = Finish();
@@ -250,7 +250,7 @@ TEST_F(FakeDataServer, ListingWithoutEndStopsAtTheBound) {
 // be a cut, a reset that Wine reports as a graceful close included, and must not pass for the
 // folder. The data come from the TLS test server's listing services; the control connection is
 // the scripted server's.
-TEST(TlsListing, EndsWholeOnlyWithTheServersCloseAlert) {
+TEST_F(FakeDataServer, TlsListingEndsWholeOnlyWithTheServersCloseAlert) {
     std::string whyNot;
     bool unavailable = false;
     const auto tls = testsupport::TlsTestServer::Start(whyNot, unavailable);
@@ -266,29 +266,27 @@ TEST(TlsListing, EndsWholeOnlyWithTheServersCloseAlert) {
         std::snprintf(line, sizeof line, "-rw-r--r-- 1 ftp ftp %5d Jan 01 00:00 file %03d.txt\r\n", i * 7, i);
         expected += line;
     }
+    Event ended(EventReset::Manual);
+    m_server.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n").WaitFor(ended).Accept();
+    m_server.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n");
     const struct {
         const char* service;
         int error;
     } rows[] = {{"listing", 0}, {"listing-cut", platform::kErrorTlsTruncated}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.service);
-        testsupport::FakeFtpServer control;
-        control.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n");
-        control.Start();
-        Event abort(EventReset::Manual);
-        CFTPControlConnection connection =
-            CFTPControlConnection::ConnectToServer(L"127.0.0.1", control.Port(), abort, kTimeouts);
-        connection.ReadGreeting(abort, kTimeouts.receive);
-        CFTPCommandList list(tls->Endpoint(row.service), "LIST", abort, credentials);
-        const Outcome outcome = transfertest::OutcomeOf([&] { return list.Execute(connection, abort, kTimeouts); });
+        std::string listing;
+        Start([&](CFTPControlConnection& connection, std::vector<std::wstring>&) {
+            CFTPCommandList list(tls->Endpoint(row.service), "LIST", m_abort, credentials);
+            const FTPReply reply = list.Execute(connection, m_abort, kTimeouts);
+            listing = list.Listing();
+            return reply;
+        });
+        const Outcome outcome = row.error == 0 ? Ended() : Finish();
+        ended.Set();
         EXPECT_EQ(outcome.error, row.error);
-        if (row.error == 0) {
-            ASSERT_TRUE(outcome.reply.has_value());
-            EXPECT_EQ(outcome.reply->code, 226);
-            EXPECT_TRUE(list.Listing() == expected) << list.Listing().size() << " bytes";
-        }
-        connection.Close();
-        EXPECT_TRUE(control.Finish());
+        EXPECT_EQ(outcome.reply.has_value(), row.error == 0);
+        EXPECT_TRUE(listing == (row.error == 0 ? expected : "")) << listing.size() << " bytes";
     }
 }
 
