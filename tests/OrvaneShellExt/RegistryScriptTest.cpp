@@ -28,15 +28,16 @@ std::wstring ShippedScript() {
     return std::wstring(bytes.begin(), bytes.end());
 }
 
-// Every key below `key` as "path\" and every value as "path\name=data", sorted.
+// The tree below `key`, one line per value as "path\name=data" and per key without values or
+// subkeys as "path\"; sorted.
 void Dump(const platform::RegistryKey& key, const std::wstring& path, std::set<std::wstring>& lines) {
     for (const std::wstring& name : key.ValueNames())
         lines.insert(path + L"\\" + (name.empty() ? L"@" : name) + L"=" +
                      platform::ReadString(key, name, 4096).value_or(L"?"));
-    for (const std::wstring& name : key.SubkeyNames()) {
-        lines.insert(path + L"\\" + name + L"\\");
+    const auto subkeys = key.SubkeyNames();
+    if (!path.empty() && subkeys.empty() && key.ValueNames().empty()) lines.insert(path + L"\\");
+    for (const std::wstring& name : subkeys)
         if (auto subkey = key.Open(name, platform::Access::Read)) Dump(*subkey, path + L"\\" + name, lines);
-    }
 }
 
 class Registration : public testing::Test {
@@ -66,37 +67,21 @@ protected:
     platform::MemoryRegistry registry;
 };
 
+const std::wstring kProgId = L"\\OrvaneShellExt.ShellExtContextMenu";
+const std::wstring kClassKey = L"\\CLSID\\" + kClsid;
 const std::set<std::wstring> kRegistered = {
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\@=" + kDescription,
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\CLSID\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\CLSID\\@=" + kClsid,
-    L"\\OrvaneShellExt.ShellExtContextMenu\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu\\@=" + kDescription,
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CLSID\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CLSID\\@=" + kClsid,
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CurVer\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CurVer\\@=OrvaneShellExt.ShellExtContextMenu.1",
-    L"\\CLSID\\",
-    L"\\CLSID\\" + kClsid + L"\\",
-    L"\\CLSID\\" + kClsid + L"\\@=" + kDescription,
-    L"\\CLSID\\" + kClsid + L"\\ProgID\\",
-    L"\\CLSID\\" + kClsid + L"\\ProgID\\@=OrvaneShellExt.ShellExtContextMenu.1",
-    L"\\CLSID\\" + kClsid + L"\\VersionIndependentProgID\\",
-    L"\\CLSID\\" + kClsid + L"\\VersionIndependentProgID\\@=OrvaneShellExt.ShellExtContextMenu",
-    L"\\CLSID\\" + kClsid + L"\\Programmable\\",
-    L"\\CLSID\\" + kClsid + L"\\InprocServer32\\",
-    L"\\CLSID\\" + kClsid + L"\\InprocServer32\\@=" + kModule,
-    L"\\CLSID\\" + kClsid + L"\\InprocServer32\\ThreadingModel=Apartment",
-    L"\\*\\",
-    L"\\*\\Shellex\\",
-    L"\\*\\Shellex\\ContextMenuHandlers\\",
-    L"\\*\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\",
+    kProgId + L".1\\@=" + kDescription,
+    kProgId + L".1\\CLSID\\@=" + kClsid,
+    kProgId + L"\\@=" + kDescription,
+    kProgId + L"\\CLSID\\@=" + kClsid,
+    kProgId + L"\\CurVer\\@=OrvaneShellExt.ShellExtContextMenu.1",
+    kClassKey + L"\\@=" + kDescription,
+    kClassKey + L"\\ProgID\\@=OrvaneShellExt.ShellExtContextMenu.1",
+    kClassKey + L"\\VersionIndependentProgID\\@=OrvaneShellExt.ShellExtContextMenu",
+    kClassKey + L"\\Programmable\\",
+    kClassKey + L"\\InprocServer32\\@=" + kModule,
+    kClassKey + L"\\InprocServer32\\ThreadingModel=Apartment",
     L"\\*\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\@=" + kClsid,
-    L"\\Folder\\",
-    L"\\Folder\\Shellex\\",
-    L"\\Folder\\Shellex\\ContextMenuHandlers\\",
-    L"\\Folder\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\",
     L"\\Folder\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\@=" + kClsid,
 };
 
@@ -114,24 +99,19 @@ TEST_F(Registration, RegisteringAgainLeavesOneFreshSetUnderTheClsid) {
 }
 
 TEST_F(Registration, UnregisteringRemovesOursAndKeepsSharedAndForeignKeys) {
+    EXPECT_TRUE(UnregisterScript(Script(), registry));
+    EXPECT_TRUE(ClassesRoot().empty());  // nothing there, nothing created
+
     Put(L"CLSID\\{00000000-0000-0000-0000-000000000001}");
     Put(L"*\\Shellex\\ContextMenuHandlers\\Other");
     Put(L"Folder\\Shellex\\PropertySheetHandlers\\Other");
     Put(L"OrvaneShellExt.ShellExtContextMenu\\Foreign");
-    const std::set<std::wstring> before = ClassesRoot();
+    std::set<std::wstring> expected = ClassesRoot();
     ASSERT_TRUE(RegisterScript(Script(), registry));
     ASSERT_TRUE(UnregisterScript(Script(), registry));
-
     // A listed key with a subkey the script does not know stays, without our values below it.
-    std::set<std::wstring> expected = before;
-    expected.insert({L"\\*\\Shellex\\", L"\\Folder\\Shellex\\ContextMenuHandlers\\",
-                     L"\\OrvaneShellExt.ShellExtContextMenu\\@=" + kDescription});
+    expected.insert({L"\\Folder\\Shellex\\ContextMenuHandlers\\", kProgId + L"\\@=" + kDescription});
     EXPECT_EQ(ClassesRoot(), expected);
-}
-
-TEST_F(Registration, UnregisteringWhatIsNotThereCreatesNothing) {
-    EXPECT_TRUE(UnregisterScript(Script(), registry));
-    EXPECT_TRUE(ClassesRoot().empty());
 }
 
 // A standard user, or an administrator without elevation, may not write the machine's classes.
@@ -142,9 +122,7 @@ TEST_F(Registration, RefusedMachineClassesSendTheEntriesToTheUsersClassesAndBack
     EXPECT_EQ(UserClasses(), kRegistered);
 
     ASSERT_TRUE(UnregisterExtension(Script(), registry));
-    EXPECT_EQ(UserClasses(), (std::set<std::wstring>{L"\\CLSID\\", L"\\*\\", L"\\*\\Shellex\\",
-                                                     L"\\*\\Shellex\\ContextMenuHandlers\\", L"\\Folder\\",
-                                                     L"\\Folder\\Shellex\\",
+    EXPECT_EQ(UserClasses(), (std::set<std::wstring>{L"\\CLSID\\", L"\\*\\Shellex\\ContextMenuHandlers\\",
                                                      L"\\Folder\\Shellex\\ContextMenuHandlers\\"}));
 
     // Allowed again, the machine's entries replace the user's copy, which would hide them.

@@ -4,10 +4,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "Orvane/app/ExtensionTargetWindow.h"
 #include "platform/Guid.h"
 #include "tests/support/TempDir.h"
 
@@ -33,8 +34,21 @@ struct ReceivedHandOff {
     platform::GuidBytes guid{};
 };
 
-// Copies a received WM_COPYDATA out of its message.
-ReceivedHandOff ReadCopyData(WPARAM wParam, LPARAM lParam);
+// A stand-in for the uploader's window of destination `title`, taking and recording hand-offs.
+class TargetWindow {
+public:
+    explicit TargetWindow(const std::wstring& title);
+    HWND Handle() const { return m_window.Handle(); }
+
+    std::vector<ReceivedHandOff> received;
+
+private:
+    CExtensionTargetWindow m_window;
+};
+
+// The local paths of the files in destination `number`'s hand-off key `guid`, as the uploader
+// reads them.
+std::set<std::wstring> HandedOffFiles(std::int32_t number, const platform::GuidBytes& guid);
 
 // A selection as CF_HDROP holding exactly `paths`, as a file manager hands one over for search
 // results: for what the shell's own folder objects will not make under Wine (items of different
@@ -59,9 +73,5 @@ public:
 private:
     std::vector<std::wstring> m_paths;
 };
-
-// A list of the paths below one key, for comparisons: "relative\name=data" per value (the
-// unnamed value as "@"), "relative\" per subkey; sorted.
-std::vector<std::wstring> HandOffKeyLines(std::int32_t number, const platform::GuidBytes& guid);
 
 }  // namespace shellexttest

@@ -1,10 +1,7 @@
-// The registry interface's contract and the bounded typed reads, checked on the in-memory registry
-// and, on Windows, on the real one, so that the two cannot drift apart.
+// The bounded typed reads and the registry's handle rules, checked on the in-memory registry and,
+// on Windows, on the real one, so that the two cannot drift apart.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 #include "platform/RegistryValues.h"
 #include "tests/store/StoreTestSupport.h"
@@ -33,39 +30,6 @@ protected:
 
     std::unique_ptr<RegistryKey> m_sandbox;
 };
-
-TEST_P(RegistryContract, NamesIgnoreCaseKeepTheirFirstSpellingAndSubkeysSortWithoutCase) {
-    ASSERT_NE(m_sandbox->Create(L"Alpha"), nullptr);
-    ASSERT_NE(m_sandbox->Create(L"alpha\\Beta"), nullptr);
-    EXPECT_NE(m_sandbox->Open(L"ALPHA\\bEtA", Access::ReadWrite), nullptr);
-    ASSERT_TRUE(WriteDword(*m_sandbox, L"Port", 21));
-    ASSERT_TRUE(WriteDword(*m_sandbox, L"PORT", 2121));
-    EXPECT_EQ(ReadDword(*m_sandbox, L"port"), 2121u);
-    EXPECT_THAT(m_sandbox->ValueNames(), ElementsAre(L"Port"));
-    for (const wchar_t* name : {L"b", L"Options", L"2", L"10", L"1", L"C", L"65536"})
-        ASSERT_NE(m_sandbox->Create(name), nullptr) << name;
-    EXPECT_THAT(m_sandbox->SubkeyNames(), ElementsAre(L"1", L"10", L"2", L"65536", L"Alpha", L"b", L"C", L"Options"));
-}
-
-TEST_P(RegistryContract, OpenNeverCreatesAndCreateMakesEveryKeyOnTheWay) {
-    EXPECT_EQ(m_sandbox->Open(L"x", Access::Read), nullptr);
-    EXPECT_THAT(m_sandbox->SubkeyNames(), IsEmpty());
-    ASSERT_NE(m_sandbox->Create(L"x\\y\\z", Access::Read), nullptr);
-    EXPECT_NE(m_sandbox->Open(L"x\\y", Access::Read), nullptr);
-    EXPECT_NE(Registry().Open(Hive::CurrentUser, kSandboxPath + L"\\x\\y\\z", Access::Read), nullptr);
-    // An empty path opens the key itself; the unnamed value is a value like any other.
-    ASSERT_TRUE(WriteDword(*m_sandbox, L"", 5));
-    EXPECT_EQ(ReadDword(*m_sandbox->Open(L"", Access::Read), L""), 5u);
-}
-
-TEST_P(RegistryContract, AKeyOpenedForReadingRefusesWrites) {
-    ASSERT_NE(m_sandbox->Create(L"k"), nullptr);
-    for (const auto& reader : {m_sandbox->Open(L"k", Access::Read), m_sandbox->Create(L"k", Access::Read)}) {
-        ASSERT_NE(reader, nullptr);
-        EXPECT_FALSE(WriteDword(*reader, L"n", 1));
-        EXPECT_FALSE(reader->Read(L"n").has_value());
-    }
-}
 
 TEST_P(RegistryContract, DeleteTreeTakesEverythingBelowAndLeavesOpenHandlesEmpty) {
     auto child = m_sandbox->Create(L"a\\b\\c");
@@ -177,28 +141,6 @@ TEST(MemoryRegistry, AReadOnlyHiveOpensExistingKeysForReadingOnly) {
     EXPECT_FALSE(WriteDword(*written, L"n", 8));  // a handle opened before is refused as well
     EXPECT_FALSE(registry.DeleteTree(Hive::LocalMachine, L"Software\\X"));
     EXPECT_NE(registry.Create(Hive::CurrentUser, L"Software\\X"), nullptr);
-}
-
-// Off Windows it is the process's registry, used from the extension's worker and the engine's.
-TEST(MemoryRegistry, ConcurrentWritersAndReadersLoseNothing) {
-    MemoryRegistry registry;
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 200; ++i) {
-                const std::wstring path = L"Software\\T\\" + std::to_wstring(t * 200 + i);
-                auto key = registry.Create(Hive::CurrentUser, path);
-                if (!key || !WriteDword(*key, L"n", static_cast<std::uint32_t>(i))) ++failures;
-                const auto parent = registry.Open(Hive::CurrentUser, L"Software\\T", Access::Read);
-                if (!parent || parent->SubkeyNames().empty()) ++failures;
-                if (i % 10 == 0 && !registry.DeleteTree(Hive::CurrentUser, path)) ++failures;
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    EXPECT_EQ(failures.load(), 0);
-    EXPECT_EQ(registry.Open(Hive::CurrentUser, L"Software\\T", Access::Read)->SubkeyNames().size(), 720u);
 }
 
 }  // namespace
