@@ -1,18 +1,13 @@
-// The extension as the file manager meets it: the DLL loaded directly and through COM after
-// regsvr32, a data object from the shell for real files and folders, a real menu, and the
-// hand-off that a picked command starts.
+// The extension as the file manager meets it: the DLL loaded, a data object from the shell for
+// real files and folders, a real menu, and the hand-off that a picked command starts.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
-#include <shlwapi.h>
 
 #include <cstring>
-#include <cwctype>
 #include <filesystem>
 #include <fstream>
 
-#include "platform/RegistryValues.h"
-#include "platform/win32/Unique.h"
 #include "store/ApplicationSettings.h"
 #include "store/DestinationStore.h"
 #include "tests/OrvaneShellExt/ShellExtTestSupport.h"
@@ -26,7 +21,6 @@ using namespace shellexttest;
 using testsupport::PumpUntil;
 
 const CLSID kClsid = {0x3C1D52A0, 0x7B44, 0x4E1F, {0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3}};
-const std::wstring kClsidText = L"{3C1D52A0-7B44-4E1F-9A06-2F5D8E61B7C3}";
 
 struct ComApartment {
     ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -53,10 +47,10 @@ protected:
         fs::create_directories(folder.Path() / "site");
         std::ofstream(folder.Path() / "a.txt") << "abc";
         std::ofstream(folder.Path() / "site" / "index.html") << "<html>";
-        // Destinations 1 "Work" and 2 "Home", 2 the default.
+        // Destinations 1 "Work" and the machine-wide 65536 "Home", the default.
         SaveDestination(1, L"Work");
-        SaveDestination(2, L"Home");
-        DestinationStore().SetDefaultDestination(2);
+        SaveDestination(65536, L"Home");
+        DestinationStore().SetDefaultDestination(65536);
     }
     ~Extension() override {
         // Hand-offs run on the extension's own threads, which hold the module until they end.
@@ -67,28 +61,23 @@ protected:
         ResetRegistry();
     }
 
-    // The class factory, from the DLL loaded directly.
-    void Factory(Com<IClassFactory>& factory) {
-        if (!m_library) m_library = ::LoadLibraryW(WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
-        ASSERT_NE(m_library, nullptr);
-        m_getClassObject = reinterpret_cast<decltype(&DllGetClassObject)>(
-            reinterpret_cast<void*>(::GetProcAddress(m_library, "DllGetClassObject")));
-        m_canUnloadNow = reinterpret_cast<decltype(&DllCanUnloadNow)>(
-            reinterpret_cast<void*>(::GetProcAddress(m_library, "DllCanUnloadNow")));
-        ASSERT_TRUE(m_getClassObject && m_canUnloadNow);
-        ASSERT_EQ(m_getClassObject(kClsid, IID_IClassFactory, factory.Put()), S_OK);
-    }
-
-    // A context menu initialised with the shell's own data object for `names` of the test folder,
-    // or with `data`; its items are added as the file manager does.
+    // A context menu from the DLL loaded directly, initialised with the shell's own data object for
+    // `names` of the test folder, or with `data`; its items are added as the file manager does.
     void ContextMenu(const std::vector<std::wstring>& names, Com<IContextMenu>& menu) {
         Com<IDataObject> data;
         ASSERT_EQ(::ShellDataObject(folder.Wide(), names, data), S_OK);
         ContextMenu(data.Get(), menu);
     }
     void ContextMenu(IDataObject* data, Com<IContextMenu>& menu) {
+        if (!m_library) m_library = ::LoadLibraryW(WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
+        ASSERT_NE(m_library, nullptr);
+        const auto getClassObject = reinterpret_cast<decltype(&DllGetClassObject)>(
+            reinterpret_cast<void*>(::GetProcAddress(m_library, "DllGetClassObject")));
+        m_canUnloadNow = reinterpret_cast<decltype(&DllCanUnloadNow)>(
+            reinterpret_cast<void*>(::GetProcAddress(m_library, "DllCanUnloadNow")));
+        ASSERT_TRUE(getClassObject && m_canUnloadNow);
         Com<IClassFactory> factory;
-        Factory(factory);
+        ASSERT_EQ(getClassObject(kClsid, IID_IClassFactory, factory.Put()), S_OK);
         Com<IShellExtInit> init;
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, init.Put()), S_OK);
         EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
@@ -112,28 +101,10 @@ protected:
     ComApartment apartment;
     testsupport::TempDir folder;
     HMODULE m_library = nullptr;
-    decltype(&DllGetClassObject) m_getClassObject = nullptr;
     decltype(&DllCanUnloadNow) m_canUnloadNow = nullptr;
 };
 
-TEST_F(Extension, FactoryServesOnlyItsClassAndHoldsTheModuleWhileInUse) {
-    Com<IClassFactory> factory;
-    Factory(factory);
-    Com<IUnknown> unknown;
-    EXPECT_EQ(m_getClassObject(IID_IUnknown, IID_IClassFactory, unknown.Put()), CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.Get()), IID_IUnknown, unknown.Put()),
-              CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, unknown.Put()), E_NOINTERFACE);
-
-    Com<IContextMenu> menu;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, menu.Put()), S_OK);
-    factory.Reset();
-    EXPECT_EQ(m_canUnloadNow(), S_FALSE);  // the object
-    menu.Reset();
-    EXPECT_EQ(m_canUnloadNow(), S_OK);
-}
-
-TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsWithinTheGrantedIds) {
+TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndHelpTexts) {
     Com<IContextMenu> menu;
     ContextMenu({L"a.txt"}, menu);
     HMENU popup = ::CreatePopupMenu();
@@ -142,6 +113,18 @@ TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsWithinThe
     EXPECT_EQ(HRESULT_CODE(menu->QueryContextMenu(popup, 1, 100, 200, CMF_NORMAL)), 3);
     EXPECT_EQ(Items(popup), L"Open 1, Upload to Home 100, Upload to [Work 101, Home 102], Delete 2");
     ::DestroyMenu(popup);
+
+    // Help texts are cut to the caller's buffer; verb requests and unknown offsets write nothing.
+    wchar_t wide[64];
+    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 10), S_OK);
+    EXPECT_STREQ(wide, L"Upload to");
+    char ansi[64];
+    EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
+    EXPECT_STREQ(ansi, "Upload to selected FTP destination");
+    std::fill(std::begin(ansi), std::end(ansi), '#');
+    EXPECT_EQ(menu->GetCommandString(1, GCS_VERBA, nullptr, ansi, 64), S_OK);
+    EXPECT_EQ(menu->GetCommandString(9, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
+    EXPECT_EQ(ansi[0], '#');
 
     // Only the identifiers the file manager granted are used; default-only menus and an empty
     // store get nothing.
@@ -156,27 +139,9 @@ TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsWithinThe
     ::DestroyMenu(popup);
 }
 
-TEST_F(Extension, HelpTextIsCutToTheBufferAndVerbRequestsWriteNothing) {
-    Com<IContextMenu> menu;
-    ContextMenu({L"a.txt"}, menu);
-    wchar_t wide[64];
-    EXPECT_EQ(menu->GetCommandString(2, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 64), S_OK);
-    EXPECT_STREQ(wide, L"Upload to selected FTP destination");
-    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 10), S_OK);
-    EXPECT_STREQ(wide, L"Upload to");
-    char ansi[64];
-    EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
-    EXPECT_STREQ(ansi, "Upload to selected FTP destination");
-
-    std::fill(std::begin(ansi), std::end(ansi), '#');
-    EXPECT_EQ(menu->GetCommandString(1, GCS_VERBA, nullptr, ansi, 64), S_OK);
-    EXPECT_EQ(menu->GetCommandString(9, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
-    EXPECT_EQ(ansi[0], '#');
-}
-
 // The file manager's own verbs are not ours: a handler registered for every file must not claim
 // them. A verb string whose address has bits 16-31 clear is still a string, not command 0.
-TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefused) {
+TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefusedAndObjectsHoldTheModule) {
     Com<IContextMenu> menu;
     ContextMenu({L"a.txt"}, menu);
     char* lowVerb = nullptr;
@@ -192,8 +157,9 @@ TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefused) {
         EXPECT_EQ(Invoke(*menu.Get(), verb), E_FAIL);
     }
     ::VirtualFree(lowVerb, 0, MEM_RELEASE);
+    EXPECT_EQ(m_canUnloadNow(), S_FALSE);  // the menu object holds the module
     menu.Reset();
-    EXPECT_EQ(m_canUnloadNow(), S_OK);  // no hand-off was started
+    EXPECT_EQ(m_canUnloadNow(), S_OK);  // and no hand-off was started
 }
 
 // The file manager's thread only copies the selection: the walk and the hand-off happen on the
@@ -201,7 +167,7 @@ TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefused) {
 TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     Com<IContextMenu> menu;
     ContextMenu({L"a.txt", L"site"}, menu);
-    TargetWindow work(L"1"), home(L"2");
+    TargetWindow work(L"1"), home(L"65536"), other(L"6553");
 
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(1)), S_OK);
     EXPECT_TRUE(work.received.empty());
@@ -214,10 +180,14 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     EXPECT_EQ(HandedOffFiles(1, message.guid),
               (std::set<std::wstring>{base + L"\\a.txt", base + L"\\site\\index.html"}));
 
+    // A machine-wide destination's window is found by its whole number; its hand-off key is in
+    // the user's hive, where the uploader reads it.
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(0)), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return home.received.size() == 1; }));
-    EXPECT_EQ(home.received[0].number, 2u);
+    EXPECT_EQ(home.received[0].number, 65536u);
+    EXPECT_EQ(HandedOffFiles(65536, home.received[0].guid).size(), 2u);
     EXPECT_EQ(work.received.size(), 1u);
+    EXPECT_TRUE(other.received.empty());
 }
 
 // What the shell's folder objects do not make: a path past 260 characters arrives whole.
@@ -280,53 +250,6 @@ TEST_F(Extension, FailedHandOffsAreToldInABoxOwnedByTheInvokingWindowWhileItExis
         testsupport::PostClick(box, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return m_canUnloadNow() == S_OK; }));
     }
-}
-
-// regsvr32 as a user would run it, then the file manager's way in: CoCreateInstance by CLSID.
-TEST_F(Extension, Regsvr32WritesTheEntriesComCreatesTheHandlerAndUnregisteringRemovesThem) {
-    const auto regsvr32 = [](const std::wstring& arguments) {
-        std::wstring commandLine = L"regsvr32.exe /s " + arguments + L" \"" + WindowsPathOf(ORVANE_SHELLEXT_DLL) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process))
-            return ::GetLastError();
-        platform::win32::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-        ::WaitForSingleObject(process.hProcess, 60000);
-        DWORD code = 1;
-        ::GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    };
-    const auto classes = [](const std::wstring& path) {
-        return platform::SystemRegistry().Open(platform::Hive::ClassesRoot, path, platform::Access::Read);
-    };
-    const std::wstring handler = L"*\\Shellex\\ContextMenuHandlers\\OrvaneShellExt";
-    ASSERT_EQ(regsvr32(L""), 0u);
-    const auto server = classes(L"CLSID\\" + kClsidText + L"\\InprocServer32");
-    ASSERT_NE(server, nullptr);
-    EXPECT_TRUE(fs::equivalent(platform::ReadString(*server, L"", 1024).value_or(L""), WindowsPathOf(ORVANE_SHELLEXT_DLL)));
-    EXPECT_EQ(platform::ReadString(*server, L"ThreadingModel", 1024), L"Apartment");
-    EXPECT_EQ(platform::ReadString(*classes(handler), L"", 1024), kClsidText);
-
-    Com<IShellExtInit> init;
-    ASSERT_EQ(::CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.Put()), S_OK);
-    Com<IDataObject> data;
-    ASSERT_EQ(::ShellDataObject(folder.Wide(), {L"site"}, data), S_OK);
-    ASSERT_EQ(init->Initialize(nullptr, data.Get(), nullptr), S_OK);
-    Com<IContextMenu> menu;
-    ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.Put()), S_OK);
-    HMENU popup = ::CreatePopupMenu();
-    EXPECT_EQ(HRESULT_CODE(menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL)), 3);
-    ::DestroyMenu(popup);
-    menu.Reset();
-    init.Reset();
-    ::CoFreeUnusedLibraries();
-
-    ASSERT_EQ(regsvr32(L"/u"), 0u);
-    EXPECT_FALSE(classes(L"CLSID\\" + kClsidText));
-    EXPECT_FALSE(classes(handler));
-    EXPECT_TRUE(classes(L"*\\Shellex\\ContextMenuHandlers"));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ FTPDestination Filled(FTPDestination d) {
     return d;
 }
 
-class DestinationStoreTest : public StoreTest {
+class Destinations : public StoreTest {
 protected:
     // A filled user destination, saved; its key for reading the raw values.
     FTPDestination Saved() {
@@ -47,11 +47,7 @@ protected:
     }
 };
 
-using DestinationList = DestinationStoreTest;
-using DestinationRecord = DestinationStoreTest;
-using DestinationPassword = DestinationStoreTest;
-
-TEST_P(DestinationList, ListsNumberedSubkeysUserFirstAndNothingElse) {
+TEST_P(Destinations, ListsNumberedSubkeysUserFirstAndNothingElse) {
     auto user = UserStoreKey();
     auto machine = Registry().Create(Hive::LocalMachine, kDestinationsPath);
     ASSERT_TRUE(user && machine);
@@ -69,7 +65,7 @@ TEST_P(DestinationList, ListsNumberedSubkeysUserFirstAndNothingElse) {
     EXPECT_EQ(DestinationKeyPath(all[5]), kDestinationsPath + L"\\65537");
 }
 
-TEST_P(DestinationList, CreateTakesTheLowestFreeNumberAndLeavesItsKey) {
+TEST_P(Destinations, CreateTakesTheLowestFreeNumberAndLeavesItsKey) {
     EXPECT_EQ(Store().CreateDestination(false).number, 1);
     for (const wchar_t* name : {L"2", L"4"}) ASSERT_NE(UserStoreKey()->Create(name), nullptr);
     EXPECT_EQ(Store().CreateDestination(false).number, 3);
@@ -80,7 +76,7 @@ TEST_P(DestinationList, CreateTakesTheLowestFreeNumberAndLeavesItsKey) {
     EXPECT_THAT(Numbers(Store().LoadAllDestinations()), ElementsAre(1, 2, 3, 4, 5, 65536, 65537));
 }
 
-TEST_P(DestinationList, RemovingTakesTheWholeTreeAndTheDefaultMarkOnlyIfItWasTheDefault) {
+TEST_P(Destinations, RemovingTakesTheWholeTreeAndTheDefaultMarkOnlyIfItWasTheDefault) {
     Saved();
     const FTPDestination two = Saved();
     ASSERT_NE(Registry().Create(Hive::CurrentUser, DestinationKeyPath(two) + L"\\handoff\\sub"), nullptr);
@@ -101,7 +97,7 @@ TEST_P(DestinationList, RemovingTakesTheWholeTreeAndTheDefaultMarkOnlyIfItWasThe
     EXPECT_EQ(Registry().Open(Hive::LocalMachine, kDestinationsPath + L"\\65536", Access::Read), nullptr);
 }
 
-TEST_P(DestinationRecord, SavedFieldsLoadBackWithTheirTypes) {
+TEST_P(Destinations, SavedFieldsLoadBackWithTheirTypesAndAnEmptyPasswordKeepsTheStoredOne) {
     const FTPDestination saved = Saved();
     const auto fields = [](const FTPDestination& d) {
         return std::tuple(d.displayName, d.server, d.userName, d.directory, d.port, d.password, d.encryption,
@@ -117,9 +113,20 @@ TEST_P(DestinationRecord, SavedFieldsLoadBackWithTheirTypes) {
     Store().SaveDestination(machine);
     EXPECT_EQ(Store().GetDestination(65536).password, machine.password);
     EXPECT_NE(Registry().Open(Hive::LocalMachine, kDestinationsPath + L"\\65536", Access::Read), nullptr);
+
+    // An empty password keeps the stored one (the dialogs never show it); a new one replaces it.
+    FTPDestination renamed = saved;
+    renamed.password.clear();
+    renamed.displayName = L"renamed";
+    Store().SaveDestination(renamed);
+    EXPECT_EQ(Store().GetDestination(saved.number).password, saved.password);
+    EXPECT_EQ(Store().GetDestination(saved.number).displayName, L"renamed");
+    renamed.password = L"new";
+    Store().SaveDestination(renamed);
+    EXPECT_EQ(Store().GetDestination(saved.number).password, L"new");
 }
 
-TEST_P(DestinationRecord, MissingOrUnreadableValuesLeaveTheDefaults) {
+TEST_P(Destinations, MissingOrUnreadableValuesLeaveTheDefaults) {
     auto key = UserStoreKey()->Create(L"7");
     EXPECT_EQ(Store().GetDestination(7).port, 21);  // no "Port"
     const std::wstring c259(259, L'c');
@@ -141,7 +148,7 @@ TEST_P(DestinationRecord, MissingOrUnreadableValuesLeaveTheDefaults) {
 
 // A destination from before encrypted connections takes TLS where the server offers it; a value
 // that is not one of the four settings, or no fingerprint, reads as absent.
-TEST_P(DestinationRecord, EncryptionAndTrustedCertificateReadOnlyWhenWellFormed) {
+TEST_P(Destinations, EncryptionAndTrustedCertificateReadOnlyWhenWellFormed) {
     auto key = UserStoreKey()->Create(L"7");
     EXPECT_EQ(Store().GetDestination(7).encryption, FTPEncryption::ExplicitIfOffered);
     EXPECT_EQ(Store().GetDestination(7).trustedCertificate, std::nullopt);
@@ -173,13 +180,13 @@ TEST_P(DestinationRecord, EncryptionAndTrustedCertificateReadOnlyWhenWellFormed)
     EXPECT_FALSE(key->Read(L"CertificateFingerprint"));
 }
 
-TEST_P(DestinationRecord, RecordWithoutALocationReadsAndWritesNothing) {
+TEST_P(Destinations, RecordWithoutALocationReadsAndWritesNothing) {
     Store().SaveDestination(Filled(FTPDestination{}));
     EXPECT_TRUE(Store().LoadAllDestinations().empty());
     EXPECT_EQ(Store().LoadDestination(kDestinationsPath, L"", false).displayName, L"");
 }
 
-TEST_P(DestinationPassword, ProtectedPasswordIsBinaryWithoutTheSecretAndDamageReadsAsEmpty) {
+TEST_P(Destinations, ProtectedPasswordIsBinaryWithoutTheSecretAndDamageReadsAsEmpty) {
     const FTPDestination saved = Saved();
     auto key = KeyOf(saved);
     auto blob = ReadBinary(*key, L"Password");
@@ -198,19 +205,7 @@ TEST_P(DestinationPassword, ProtectedPasswordIsBinaryWithoutTheSecretAndDamageRe
     }
 }
 
-TEST_P(DestinationPassword, EmptyPasswordKeepsTheStoredOneAndANewOneReplacesIt) {
-    FTPDestination d = Saved();
-    d.password.clear();
-    d.displayName = L"renamed";
-    Store().SaveDestination(d);
-    EXPECT_EQ(Store().GetDestination(d.number).password, Filled(d).password);
-    EXPECT_EQ(Store().GetDestination(d.number).displayName, L"renamed");
-    d.password = L"new";
-    Store().SaveDestination(d);
-    EXPECT_EQ(Store().GetDestination(d.number).password, L"new");
-}
-
-TEST_P(DestinationPassword, SwitchingThePlainModeMakesStoredPasswordsReadAsEmpty) {
+TEST_P(Destinations, SwitchingThePlainModeMakesStoredPasswordsReadAsEmpty) {
     FTPDestination d = Saved();
     SetPlainMode(true);
     EXPECT_EQ(Store().GetDestination(d.number).password, L"");
@@ -226,7 +221,7 @@ TEST_P(DestinationPassword, SwitchingThePlainModeMakesStoredPasswordsReadAsEmpty
 
 // What the shell extension reads inside the file manager: names and numbers, no password in
 // either mode.
-TEST_P(DestinationPassword, StoreThatSkipsPasswordsLoadsEverythingElse) {
+TEST_P(Destinations, StoreThatSkipsPasswordsLoadsEverythingElse) {
     const DestinationStore namesOnly(Registry(), Protection(), Passwords::Skip);
     const FTPDestination d = Saved();
     for (const bool plain : {false, true}) {
@@ -234,7 +229,6 @@ TEST_P(DestinationPassword, StoreThatSkipsPasswordsLoadsEverythingElse) {
         SetPlainMode(plain);
         if (plain) Store().SaveDestination(d);
         ASSERT_EQ(Store().GetDestination(d.number).password, d.password);
-        EXPECT_EQ(namesOnly.GetDestination(d.number).password, L"");
         const auto all = namesOnly.LoadAllDestinations();
         ASSERT_EQ(all.size(), 1u);
         EXPECT_EQ(all[0].displayName, d.displayName);
@@ -242,12 +236,7 @@ TEST_P(DestinationPassword, StoreThatSkipsPasswordsLoadsEverythingElse) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DestinationList, testing::ValuesIn(storetest::AllBackends()),
-                         storetest::BackendTestName);
-INSTANTIATE_TEST_SUITE_P(Backends, DestinationRecord, testing::ValuesIn(storetest::AllBackends()),
-                         storetest::BackendTestName);
-INSTANTIATE_TEST_SUITE_P(Backends, DestinationPassword, testing::ValuesIn(storetest::AllBackends()),
-                         storetest::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, Destinations, storetest::kBackends, storetest::BackendName);
 
 // The scope decides who may read a password back: the user for user destinations, any user of
 // the machine for machine-wide ones. A standard user cannot write the machine's hive: machine-wide

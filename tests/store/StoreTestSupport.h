@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "platform/DataProtection.h"
 #include "platform/memory/MemoryRegistry.h"
@@ -15,16 +14,14 @@ namespace storetest {
 // the real data-protection API, so that the in-memory one is checked against the real thing.
 enum class Backend { Memory, System };
 
-inline std::vector<Backend> AllBackends() {
 #ifdef _WIN32
-    return {Backend::Memory, Backend::System};
+inline const auto kBackends = testing::Values(Backend::Memory, Backend::System);
 #else
-    return {Backend::Memory};  // off Windows the system registry is an in-memory one as well
+inline const auto kBackends = testing::Values(Backend::Memory);  // off Windows the system registry is in memory too
 #endif
-}
 
-inline std::string BackendTestName(const testing::TestParamInfo<Backend>& param) {
-    return param.param == Backend::Memory ? "Memory" : "System";
+inline std::string BackendName(const testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Memory ? "Memory" : "System";
 }
 
 // One backend per run; the keys the tests use are removed before and after.
