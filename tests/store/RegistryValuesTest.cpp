@@ -1,6 +1,6 @@
 // Bounded string reads of raw values as they may be found in the registry, on the in-memory
-// registry and, on Windows, on the real one, so that the two cannot drift apart. (Dword and binary
-// reads are covered through the switches, the encryption setting and the password.)
+// registry and, on Windows, on the real one, so that the two cannot drift apart. (Dword reads are
+// covered through the switches and the encryption setting.)
 #include <gtest/gtest.h>
 
 #include "platform/RegistryValues.h"
@@ -60,6 +60,7 @@ TEST_P(RegistryValues, StringReadsAreBoundedAndNeedATerminator) {
     ASSERT_TRUE(WriteString(*m_sandbox, L"s", text));
     EXPECT_EQ(m_sandbox->Read(L"s")->data.size(), (text.size() + 1) * 2);
     EXPECT_EQ(ReadString(*m_sandbox, L"s", 260), text);
+    EXPECT_EQ(ReadBinary(*m_sandbox, L"s"), std::nullopt);  // nor is a string a blob
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RegistryValues, storetest::kBackends, storetest::BackendName);
