@@ -28,15 +28,16 @@ std::wstring ShippedScript() {
     return std::wstring(bytes.begin(), bytes.end());
 }
 
-// Every key below `key` as "path\" and every value as "path\name=data", sorted.
+// The tree below `key`, one line per value as "path\name=data" and per key without values or
+// subkeys as "path\"; sorted.
 void Dump(const platform::RegistryKey& key, const std::wstring& path, std::set<std::wstring>& lines) {
     for (const std::wstring& name : key.ValueNames())
         lines.insert(path + L"\\" + (name.empty() ? L"@" : name) + L"=" +
                      platform::ReadString(key, name, 4096).value_or(L"?"));
-    for (const std::wstring& name : key.SubkeyNames()) {
-        lines.insert(path + L"\\" + name + L"\\");
+    const auto subkeys = key.SubkeyNames();
+    if (!path.empty() && subkeys.empty() && key.ValueNames().empty()) lines.insert(path + L"\\");
+    for (const std::wstring& name : subkeys)
         if (auto subkey = key.Open(name, platform::Access::Read)) Dump(*subkey, path + L"\\" + name, lines);
-    }
 }
 
 class Registration : public testing::Test {
@@ -46,16 +47,12 @@ protected:
         EXPECT_TRUE(script);
         return script.value_or(RegistryScript{});
     }
-    std::set<std::wstring> ClassesRoot() {
+    // The machine's classes, or the user's (HKEY_CURRENT_USER\Software\Classes).
+    std::set<std::wstring> Classes(bool user = false) {
         std::set<std::wstring> lines;
-        Dump(*registry.Root(platform::Hive::ClassesRoot), L"", lines);
-        return lines;
-    }
-    // HKEY_CURRENT_USER\Software\Classes, in the same form.
-    std::set<std::wstring> UserClasses() {
-        std::set<std::wstring> lines;
-        if (auto classes = registry.Open(platform::Hive::CurrentUser, L"Software\\Classes", platform::Access::Read))
-            Dump(*classes, L"", lines);
+        if (auto key = user ? registry.Open(platform::Hive::CurrentUser, L"Software\\Classes", platform::Access::Read)
+                            : registry.Root(platform::Hive::ClassesRoot))
+            Dump(*key, L"", lines);
         return lines;
     }
     void Put(const std::wstring& path, const std::wstring& data = L"x") {
@@ -66,85 +63,49 @@ protected:
     platform::MemoryRegistry registry;
 };
 
+const std::wstring kProgId = L"\\OrvaneShellExt.ShellExtContextMenu";
+const std::wstring kClassKey = L"\\CLSID\\" + kClsid;
 const std::set<std::wstring> kRegistered = {
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\@=" + kDescription,
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\CLSID\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu.1\\CLSID\\@=" + kClsid,
-    L"\\OrvaneShellExt.ShellExtContextMenu\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu\\@=" + kDescription,
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CLSID\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CLSID\\@=" + kClsid,
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CurVer\\",
-    L"\\OrvaneShellExt.ShellExtContextMenu\\CurVer\\@=OrvaneShellExt.ShellExtContextMenu.1",
-    L"\\CLSID\\",
-    L"\\CLSID\\" + kClsid + L"\\",
-    L"\\CLSID\\" + kClsid + L"\\@=" + kDescription,
-    L"\\CLSID\\" + kClsid + L"\\ProgID\\",
-    L"\\CLSID\\" + kClsid + L"\\ProgID\\@=OrvaneShellExt.ShellExtContextMenu.1",
-    L"\\CLSID\\" + kClsid + L"\\VersionIndependentProgID\\",
-    L"\\CLSID\\" + kClsid + L"\\VersionIndependentProgID\\@=OrvaneShellExt.ShellExtContextMenu",
-    L"\\CLSID\\" + kClsid + L"\\Programmable\\",
-    L"\\CLSID\\" + kClsid + L"\\InprocServer32\\",
-    L"\\CLSID\\" + kClsid + L"\\InprocServer32\\@=" + kModule,
-    L"\\CLSID\\" + kClsid + L"\\InprocServer32\\ThreadingModel=Apartment",
-    L"\\*\\",
-    L"\\*\\Shellex\\",
-    L"\\*\\Shellex\\ContextMenuHandlers\\",
-    L"\\*\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\",
+    kProgId + L".1\\@=" + kDescription,
+    kProgId + L".1\\CLSID\\@=" + kClsid,
+    kProgId + L"\\@=" + kDescription,
+    kProgId + L"\\CLSID\\@=" + kClsid,
+    kProgId + L"\\CurVer\\@=OrvaneShellExt.ShellExtContextMenu.1",
+    kClassKey + L"\\@=" + kDescription,
+    kClassKey + L"\\ProgID\\@=OrvaneShellExt.ShellExtContextMenu.1",
+    kClassKey + L"\\VersionIndependentProgID\\@=OrvaneShellExt.ShellExtContextMenu",
+    kClassKey + L"\\Programmable\\",
+    kClassKey + L"\\InprocServer32\\@=" + kModule,
+    kClassKey + L"\\InprocServer32\\ThreadingModel=Apartment",
     L"\\*\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\@=" + kClsid,
-    L"\\Folder\\",
-    L"\\Folder\\Shellex\\",
-    L"\\Folder\\Shellex\\ContextMenuHandlers\\",
-    L"\\Folder\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\",
     L"\\Folder\\Shellex\\ContextMenuHandlers\\OrvaneShellExt\\@=" + kClsid,
 };
 
-TEST_F(Registration, WritesEveryEntryWithTheModulePathAsGiven) {
-    ASSERT_TRUE(RegisterScript(Script(), registry));
-    EXPECT_EQ(ClassesRoot(), kRegistered);
-}
-
-TEST_F(Registration, RegisteringAgainLeavesOneFreshSetUnderTheClsid) {
-    ASSERT_TRUE(RegisterScript(Script(), registry));
-    Put(L"CLSID\\" + kClsid + L"\\Stale");
-    Put(L"CLSID\\" + kClsid + L"\\Programmable\\Stale");
-    ASSERT_TRUE(RegisterScript(Script(), registry));
-    EXPECT_EQ(ClassesRoot(), kRegistered);
-}
-
 TEST_F(Registration, UnregisteringRemovesOursAndKeepsSharedAndForeignKeys) {
+    EXPECT_TRUE(UnregisterScript(Script(), registry));
+    EXPECT_TRUE(Classes().empty());  // nothing there, nothing created
+
     Put(L"CLSID\\{00000000-0000-0000-0000-000000000001}");
     Put(L"*\\Shellex\\ContextMenuHandlers\\Other");
     Put(L"Folder\\Shellex\\PropertySheetHandlers\\Other");
     Put(L"OrvaneShellExt.ShellExtContextMenu\\Foreign");
-    const std::set<std::wstring> before = ClassesRoot();
+    std::set<std::wstring> expected = Classes();
     ASSERT_TRUE(RegisterScript(Script(), registry));
     ASSERT_TRUE(UnregisterScript(Script(), registry));
-
     // A listed key with a subkey the script does not know stays, without our values below it.
-    std::set<std::wstring> expected = before;
-    expected.insert({L"\\*\\Shellex\\", L"\\Folder\\Shellex\\ContextMenuHandlers\\",
-                     L"\\OrvaneShellExt.ShellExtContextMenu\\@=" + kDescription});
-    EXPECT_EQ(ClassesRoot(), expected);
-}
-
-TEST_F(Registration, UnregisteringWhatIsNotThereCreatesNothing) {
-    EXPECT_TRUE(UnregisterScript(Script(), registry));
-    EXPECT_TRUE(ClassesRoot().empty());
+    expected.insert({L"\\Folder\\Shellex\\ContextMenuHandlers\\", kProgId + L"\\@=" + kDescription});
+    EXPECT_EQ(Classes(), expected);
 }
 
 // A standard user, or an administrator without elevation, may not write the machine's classes.
 TEST_F(Registration, RefusedMachineClassesSendTheEntriesToTheUsersClassesAndBack) {
     registry.SetWritable(platform::Hive::ClassesRoot, false);
     ASSERT_TRUE(RegisterExtension(Script(), registry));
-    EXPECT_TRUE(ClassesRoot().empty());
-    EXPECT_EQ(UserClasses(), kRegistered);
+    EXPECT_TRUE(Classes().empty());
+    EXPECT_EQ(Classes(true), kRegistered);
 
     ASSERT_TRUE(UnregisterExtension(Script(), registry));
-    EXPECT_EQ(UserClasses(), (std::set<std::wstring>{L"\\CLSID\\", L"\\*\\", L"\\*\\Shellex\\",
-                                                     L"\\*\\Shellex\\ContextMenuHandlers\\", L"\\Folder\\",
-                                                     L"\\Folder\\Shellex\\",
+    EXPECT_EQ(Classes(true), (std::set<std::wstring>{L"\\CLSID\\", L"\\*\\Shellex\\ContextMenuHandlers\\",
                                                      L"\\Folder\\Shellex\\ContextMenuHandlers\\"}));
 
     // Allowed again, the machine's entries replace the user's copy, which would hide them.
@@ -154,7 +115,7 @@ TEST_F(Registration, RefusedMachineClassesSendTheEntriesToTheUsersClassesAndBack
     ASSERT_TRUE(RegisterExtension(Script(), registry));  // refused: written for the user
     registry.SetWritable(platform::Hive::ClassesRoot, true);
     ASSERT_TRUE(RegisterExtension(Script(), registry));
-    EXPECT_EQ(ClassesRoot(), kRegistered);
+    EXPECT_EQ(Classes(), kRegistered);
     EXPECT_FALSE(registry.Open(platform::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsid,
                                platform::Access::Read));
 }
@@ -192,19 +153,6 @@ TEST_F(Registration, RegisteredMeansAServerKeyThatNamesAnExistingLibrary) {
         fresh.SetWritable(platform::Hive::ClassesRoot, c.machineWritable);
         EXPECT_EQ(IsExtensionRegistered(fresh), c.registered);
     }
-}
-
-TEST(RegistryScriptText, OnlyWellFormedScriptsParse) {
-    EXPECT_TRUE(ParseRegistryScript(L"HKCU { A = s 'it''s' { val V = s '%MODULE%' } B }", L"m"));
-    for (const wchar_t* bad : {L"HKCU { A = s 'open }", L"HKCU { A { B }", L"HKXX { A }", L"HKCU { A = d '1' }",
-                               L"HKCU { = s 'x' }", L"HKCU { val }", L"HKCU { NoRemove }", L"HKCU A"})
-        EXPECT_FALSE(ParseRegistryScript(bad, L"m")) << std::string(bad, bad + std::wcslen(bad));
-
-    const auto script = ParseRegistryScript(L"HKCU { A = s 'it''s' { val V = s '%MODULE%' } }", L"C:\\a'b");
-    ASSERT_TRUE(script);
-    const RegistryScriptKey& key = script->roots.at(0).second.subkeys.at(0);
-    EXPECT_EQ(key.defaultValue, L"it's");
-    EXPECT_EQ(key.values.at(0).second, L"C:\\a'b");
 }
 
 }  // namespace

@@ -1,30 +1,13 @@
 #include "tests/OrvaneShellExt/ShellExtTestSupport.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
-#include "platform/RegistryValues.h"
+#include "Orvane/app/HandOffReader.h"
 #include "store/DestinationStore.h"
 #include "store/HandOffKey.h"
 
 namespace shellexttest {
-
-namespace {
-
-void Dump(const platform::RegistryKey& key, const std::wstring& prefix, std::vector<std::wstring>& lines) {
-    for (const std::wstring& name : key.ValueNames())
-        lines.push_back(prefix + (name.empty() ? L"@" : name) + L"=" +
-                        platform::ReadString(key, name, 32768).value_or(L"?"));
-    for (const std::wstring& name : key.SubkeyNames()) {
-        lines.push_back(prefix + name + L"\\");
-        if (auto subkey = key.Open(name, platform::Access::Read)) Dump(*subkey, prefix + name + L"\\", lines);
-    }
-}
-
-}  // namespace
 
 void ResetRegistry() {
     platform::Registry& registry = platform::SystemRegistry();
@@ -41,69 +24,24 @@ void SaveDestination(std::int32_t number, const std::wstring& displayName) {
     DestinationStore().SaveDestination(destination);
 }
 
-void RunWhilePumping(const std::function<void()>& work) {
-    HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread worker([&] {
-        work();
-        ::SetEvent(done);
-    });
-    while (::MsgWaitForMultipleObjects(1, &done, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-    }
-    worker.join();
-    ::CloseHandle(done);
-}
+TargetWindow::TargetWindow(const std::wstring& title)
+    : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+                   if (message != WM_COPYDATA) return std::nullopt;
+                   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+                   ReceivedHandOff handOff{wParam, data->dwData, data->cbData, {}};
+                   std::memcpy(handOff.guid.data(), data->lpData,
+                               std::min<std::size_t>(data->cbData, handOff.guid.size()));
+                   received.push_back(handOff);
+                   return TRUE;
+               },
+               title) {}
 
-STDMETHODIMP HDropSelection::QueryInterface(REFIID iid, void** result) {
-    if (!result) return E_POINTER;
-    if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IDataObject)) {
-        *result = nullptr;
-        return E_NOINTERFACE;
-    }
-    *result = static_cast<IDataObject*>(this);
-    return S_OK;
-}
-
-STDMETHODIMP HDropSelection::QueryGetData(FORMATETC* format) {
-    return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-}
-
-STDMETHODIMP HDropSelection::GetData(FORMATETC* format, STGMEDIUM* medium) {
-    if (!medium || QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    // DROPFILES, then each path with its terminator, then one more terminator.
-    std::wstring list;
-    for (const std::wstring& path : m_paths) list += path + L'\0';
-    list += L'\0';
-    const std::size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
-    HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
-    if (!memory) return E_OUTOFMEMORY;
-    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
-    ::GlobalUnlock(memory);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    medium->pUnkForRelease = nullptr;  // the receiver's ReleaseStgMedium frees it
-    return S_OK;
-}
-
-ReceivedHandOff ReadCopyData(WPARAM wParam, LPARAM lParam) {
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    ReceivedHandOff received{wParam, data->dwData, data->cbData, {}};
-    std::memcpy(received.guid.data(), data->lpData, std::min<std::size_t>(data->cbData, received.guid.size()));
-    return received;
-}
-
-std::vector<std::wstring> HandOffKeyLines(std::int32_t number, const platform::GuidBytes& guid) {
-    const FTPDestination destination = DestinationStore().GetDestination(number);
-    std::vector<std::wstring> lines;
-    auto key = platform::SystemRegistry().Open(platform::Hive::CurrentUser,
-                                               HandOffKeyPath(destination, GuidText(guid)), platform::Access::Read);
-    if (key) Dump(*key, L"", lines);
-    std::sort(lines.begin(), lines.end());
-    return lines;
+std::set<std::wstring> HandedOffFiles(std::int32_t number, const platform::GuidBytes& guid) {
+    UploadJob job;
+    ReadHandOffKey(L"", HandOffKeyPath(DestinationStore().GetDestination(number), GuidText(guid)), job);
+    std::set<std::wstring> files;
+    for (const auto& [path, entry] : job.files) files.insert(path);
+    return files;
 }
 
 }  // namespace shellexttest

@@ -1,28 +1,44 @@
 #pragma once
-#include <memory>
+#include <gtest/gtest.h>
+
+#include <string>
 
 #include "platform/DataProtection.h"
+#include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/ScrambleProtection.h"
 #include "store/DestinationStore.h"
-#include "tests/store/RegistryBackends.h"
 
 namespace storetest {
 
-// A store over one backend: the in-memory registry with the stand-in protection, or (on Windows)
-// the real registry with the real data-protection API.
+// The in-memory registry with the stand-in protection, and on Windows also the real registry with
+// the real data-protection API, so that the in-memory one is checked against the real thing.
+enum class Backend { Memory, System };
+
+#ifdef _WIN32
+inline const auto kBackends = testing::Values(Backend::Memory, Backend::System);
+#else
+inline const auto kBackends = testing::Values(Backend::Memory);  // off Windows the system registry is in memory too
+#endif
+
+inline std::string BackendName(const testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Memory ? "Memory" : "System";
+}
+
+// One backend per run; the keys the tests use are removed before and after.
 class StoreTest : public testing::TestWithParam<Backend> {
 protected:
-    platform::Registry& Registry() { return m_registry.Get(); }
+    StoreTest() { RemoveTestKeys(); }
+    ~StoreTest() override { RemoveTestKeys(); }
+
+    platform::Registry& Registry() {
+        return GetParam() == Backend::System ? platform::SystemRegistry() : m_memory;
+    }
     platform::DataProtection& Protection() {
         return GetParam() == Backend::System ? platform::SystemDataProtection() : m_scramble;
     }
     DestinationStore Store() { return DestinationStore(Registry(), Protection()); }
-
     std::unique_ptr<platform::RegistryKey> UserStoreKey() {
         return Registry().Create(platform::Hive::CurrentUser, kDestinationsPath);
-    }
-    std::unique_ptr<platform::RegistryKey> MachineStoreKey() {
-        return Registry().Create(platform::Hive::LocalMachine, kDestinationsPath);
     }
     void SetPlainMode(bool plain) {
         auto options = Registry().Create(platform::Hive::CurrentUser, kDestinationsPath + L"\\Options");
@@ -30,7 +46,15 @@ protected:
         ASSERT_TRUE(options->Write(L"SkipDPAPI", {platform::RegistryType::kDword, {plain ? std::uint8_t{1} : std::uint8_t{0}, 0, 0, 0}}));
     }
 
-    TestRegistry m_registry{GetParam()};
+private:
+    void RemoveTestKeys() {
+        Registry().DeleteTree(platform::Hive::CurrentUser, L"Software\\OrvaneTests");
+        Registry().DeleteTree(platform::Hive::CurrentUser, L"Software\\Telmora");
+        Registry().DeleteTree(platform::Hive::LocalMachine, L"Software\\Telmora");
+        Registry().DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
+    }
+
+    platform::MemoryRegistry m_memory;
     platform::ScrambleProtection m_scramble;
 };
 
