@@ -152,6 +152,7 @@ TEST_P(DestinationRecord, SavedFieldsLoadBackWithTheirTypes) {
 TEST_P(DestinationRecord, MissingOrUnreadableValuesLeaveTheDefaults) {
     auto key = UserStoreKey()->Create(L"7");
     EXPECT_EQ(Store().GetDestination(7).port, 21);  // no "Port"
+    EXPECT_EQ(Store().GetDestination(7).connections, 4u);  // nor "Connections"
     const std::wstring c259(259, L'c');
     struct Case {
         const char* what;
@@ -180,6 +181,8 @@ TEST_P(DestinationRecord, MissingOrUnreadableValuesLeaveTheDefaults) {
     EXPECT_EQ(Store().GetDestination(7).port, 0x0839);
     ASSERT_TRUE(key->Write(L"Port", {RegistryType::kDword, {1, 2, 3, 4, 5, 6, 7, 8}}));
     EXPECT_EQ(Store().GetDestination(7).port, 21);
+    ASSERT_TRUE(key->Write(L"Connections", {RegistryType::kDword, {1, 0, 0, 0}}));
+    EXPECT_EQ(Store().GetDestination(7).connections, 1u);
 }
 
 TEST_P(DestinationRecord, RecordWithoutALocationReadsAndWritesNothing) {

@@ -41,12 +41,13 @@ std::wstring ErrorNumberLine(int error) {
 
 CFTPCommandSTOR::CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName,
                                  platform::WindowRef progressWindow, platform::Endpoint dataAddress,
-                                 platform::Event abort)
+                                 platform::Event abort, std::uint64_t offset)
     : CFTPCommand("STOR ", remoteName, {}),
       CThreadDriver(platform::kInfinite),
       m_localPath(std::move(localPath)),
       m_progressWindow(progressWindow),
       m_dataAddress(dataAddress),
+      m_offset(offset),
       m_abort(std::move(abort)) {}
 
 // The thread touches our members: it must have ended before they go.
@@ -136,6 +137,7 @@ void CFTPCommandSTOR::PostProgress(std::size_t& bytes) const {
 void CFTPCommandSTOR::SendFile(platform::Socket& data) {
     try {
         platform::File file = platform::OpenForReading(m_localPath);
+        if (m_offset > 0) platform::Seek(file, m_offset);
         std::vector<char> buffer(kChunkSize);
         // Bytes whose report could not be posted travel with the next one, so that the
         // receiver's count still adds up to the file's size.

@@ -26,8 +26,9 @@ public:
     // the abort at once.
     static constexpr unsigned kAbortPollChunks = 16;
 
+    // With `offset`, the transfer sends the local file from that byte on (after a REST).
     CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName, platform::WindowRef progressWindow,
-                    platform::Endpoint dataAddress, platform::Event abort);
+                    platform::Endpoint dataAddress, platform::Event abort, std::uint64_t offset = 0);
     ~CFTPCommandSTOR() override;
 
     FTPReply Execute(CFTPControlConnection& connection, platform::Event& abort,
@@ -50,6 +51,7 @@ private:
     const std::wstring m_localPath;
     const platform::WindowRef m_progressWindow;
     const platform::Endpoint m_dataAddress;
+    const std::uint64_t m_offset;
     platform::Event m_abort;
     // Set once the server has answered STOR (or the command has given up): data sent or closed
     // before the server has seen STOR can be taken for another transfer, and an empty file then

@@ -86,15 +86,15 @@ public:
     std::vector<unsigned> messages;                         // every task message, in order
     std::vector<std::unique_ptr<CTaskResult>> results;      // of the done messages
     std::vector<std::unique_ptr<DirectoryContent>> listings;  // of WM_LIST_FINISHED, null included
-    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_FILE_SKIPPED
+    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_RESUMED
 
 private:
     bool OnMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_FILE_SKIPPED) return false;
+        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_RESUMED) return false;
         messages.push_back(message);
         if (message >= WM_UPLOAD_STARTED) {
             UploadEvent event{message, {}, {}, 0};
-            if (message == WM_UPLOAD_PROGRESS) {
+            if (message == WM_UPLOAD_PROGRESS || message == WM_UPLOAD_RESUMED) {
                 event.file = *platform::AdoptPosted<std::wstring>(wParam);
                 event.bytes = lParam;
             } else if (message == WM_UPLOAD_FILE_SKIPPED) {
