@@ -1,6 +1,10 @@
 // What bench/upload and bench/wan measure with our engine:
 //   orvane_bench upload PORT USER PASSWORD FOLDER FILE...  one session of STORs into FOLDER ("." for
 //                                                          the login folder); every file by name
+//   orvane_bench upload-tls PORT USER PASSWORD FOLDER SHA256 FILE...
+//                                                          the same over TLS (AUTH TLS, PROT P),
+//                                                          trusting the certificate with that
+//                                                          SHA-256 fingerprint
 //   orvane_bench tree PORT USER PASSWORD FOLDER LOCAL      everything below the folder LOCAL,
 //                                                          through the engine's upload task
 //   orvane_bench parse LINES                               the listing parser on LINES lines
@@ -10,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +23,7 @@
 #include "Orvane/engine/protocol/FTPCommandSequenceChangeDir.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceLogin.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceQuit.h"
+#include "Orvane/engine/protocol/FTPCommandSequenceSecure.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceStor.h"
 #include "Orvane/engine/protocol/FTPCommandSequenceTypeI.h"
 #include "Orvane/engine/tasks/FTPEngine.h"
@@ -32,18 +38,33 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-int Upload(int argc, char** argv) {
-    if (argc < 7) return 2;
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+int Upload(int argc, char** argv, bool tls) {
+    const int firstFile = tls ? 7 : 6;
+    if (argc < firstFile + 1) return 2;
     const auto port = static_cast<std::uint16_t>(std::atoi(argv[2]));
+    std::optional<platform::TlsCredentials> credentials;
+    if (tls) {
+        const auto pinned = platform::ParseFingerprint(Wide(argv[6]));
+        if (!pinned) return 2;
+        credentials.emplace(L"127.0.0.1", pinned);
+    }
     platform::Event abort(platform::EventReset::Manual);
     std::vector<std::wstring> transcript;
     const auto start = Clock::now();
     CFTPControlConnection connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", port, abort, {});
-    CFTPCommandSequenceLogin(connection, abort, transcript).Run(argv[3], argv[4]);
+    CFTPCommandSequenceLogin(connection, abort, transcript).Run(argv[3], argv[4], [&] {
+        if (!credentials) return;
+        CFTPCommandSequenceSecure secure(connection, abort, transcript);
+        secure.RequestTls(true);
+        connection.Secure(*credentials, abort, FTPTimeouts{}.receive);
+        secure.ProtectData();
+    });
     if (std::string(argv[5]) != ".") CFTPCommandSequenceChangeDir(connection, abort, transcript).Run(argv[5]);
     CFTPCommandSequenceTypeI(connection, abort, transcript).Run();
     std::uintmax_t bytes = 0;
-    for (int k = 6; k < argc; ++k) {
+    for (int k = firstFile; k < argc; ++k) {
         const std::filesystem::path file = argv[k];
         transcript.clear();  // a long job must not grow the transcript without end
         CFTPCommandSequenceStor(connection, abort, transcript).Run(file.wstring(), file.filename().string(), {});
@@ -51,11 +72,9 @@ int Upload(int argc, char** argv) {
     }
     CFTPCommandSequenceQuit(connection, abort, transcript).Run();
     const double seconds = SecondsSince(start);
-    std::printf("files %d bytes %ju seconds %.3f\n", argc - 6, bytes, seconds);
+    std::printf("files %d bytes %ju seconds %.3f\n", argc - firstFile, bytes, seconds);
     return 0;
 }
-
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // The job a hand-off of the folder `local` becomes (ASCII names only: this is a benchmark).
 UploadJob JobOf(const std::filesystem::path& local) {
@@ -140,7 +159,8 @@ int Parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     try {
-        if (argc >= 2 && std::string(argv[1]) == "upload") return Upload(argc, argv);
+        if (argc >= 2 && std::string(argv[1]) == "upload") return Upload(argc, argv, false);
+        if (argc >= 2 && std::string(argv[1]) == "upload-tls") return Upload(argc, argv, true);
         if (argc >= 2 && std::string(argv[1]) == "tree") return Tree(argc, argv);
         if (argc >= 2 && std::string(argv[1]) == "parse") return Parse(argc, argv);
     } catch (int error) {
@@ -150,6 +170,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "refused by the server\n");
         return 1;
     }
-    std::fprintf(stderr, "usage: orvane_bench upload PORT USER PASSWORD FOLDER FILE... | tree PORT USER PASSWORD FOLDER LOCAL | parse LINES\n");
+    std::fprintf(stderr, "usage: orvane_bench upload PORT USER PASSWORD FOLDER FILE... | upload-tls PORT USER PASSWORD "
+                         "FOLDER SHA256 FILE... | tree PORT USER PASSWORD FOLDER LOCAL | parse LINES\n");
     return 2;
 }

@@ -48,5 +48,10 @@ inline constexpr int kErrorCertBasicConstraints = static_cast<int>(0x80096019u);
 // Ours, with the customer bit set so that it meets no system number: the server's certificate is
 // not the one whose fingerprint the user accepted.
 inline constexpr int kErrorCertChanged = static_cast<int>(0xA00B0001u);
+// The engine's, in the same space: the destination requires TLS and the server refused AUTH TLS
+// (nothing secret was sent); a TLS data connection ended without the peer's close alert, so what
+// came may be cut short (RFC 4217, 12.6; RFC 8446, 6.1).
+inline constexpr int kErrorTlsNotOffered = static_cast<int>(0xA00B0002u);
+inline constexpr int kErrorTlsTruncated = static_cast<int>(0xA00B0003u);
 
 }  // namespace platform

@@ -51,6 +51,11 @@ public:
     // fires; the socket is closed in every case. Without a completed handshake it only closes.
     void Close(Event& abort, Millis limit);
 
+    // Resets the connection without a close alert: the peer must not take what it got as whole.
+    void CloseAbortive() { m_socket.CloseAbortive(); }
+    // The connection underneath, for its addresses.
+    const Socket& Transport() const { return m_socket; }
+
     const TlsConnectionInfo& Info() const { return m_info; }
     // The server's certificate, once the handshake got that far (also after a trust failure).
     const std::optional<TlsCertificate>& PeerCertificate() const { return m_certificate; }

@@ -22,6 +22,30 @@ void ReadField(const platform::RegistryKey* key, const wchar_t* name, std::wstri
     if (auto text = platform::ReadString(*key, name, store::kStringCapacity)) field = std::move(*text);
 }
 
+// How the connection is protected: "Encryption", a REG_DWORD from 0 to 3 (FTPEncryption). A
+// missing value, another type or a number past 3 leaves the default.
+void ReadEncryption(const platform::RegistryKey* key, FTPEncryption& field) {
+    if (!key) return;
+    const auto value = platform::ReadDword(*key, L"Encryption");
+    if (value && *value <= static_cast<std::uint32_t>(FTPEncryption::Implicit)) field = static_cast<FTPEncryption>(*value);
+}
+
+// The certificate the user chose to trust: "CertificateFingerprint", a REG_SZ with its SHA-256
+// fingerprint as certificate viewers print it ("AB:CD:..."), so that an administrator can read
+// it, compare it and set it in advance. Text that is no fingerprint reads as none.
+void ReadTrustedCertificate(const platform::RegistryKey* key, std::optional<platform::Sha256Fingerprint>& field) {
+    if (!key) return;
+    if (const auto text = platform::ReadString(*key, L"CertificateFingerprint", store::kStringCapacity))
+        field = platform::ParseFingerprint(*text);
+}
+
+void WriteTrustedCertificate(platform::RegistryKey& key, const std::optional<platform::Sha256Fingerprint>& field) {
+    if (field)
+        platform::WriteString(key, L"CertificateFingerprint", platform::FingerprintText(*field));
+    else
+        key.DeleteValue(L"CertificateFingerprint");
+}
+
 }  // namespace
 
 DestinationStore::DestinationStore(Passwords passwords)
@@ -57,6 +81,8 @@ FTPDestination DestinationStore::LoadDestination(const std::wstring& basePath, c
     destination.connections =
         store::ReadIntoFourBytes(key.get(), L"Connections", destination.connections).value_or(destination.connections);
     if (key && m_passwords == Passwords::Load) destination.password = ReadPassword(*key);
+    ReadEncryption(key.get(), destination.encryption);
+    ReadTrustedCertificate(key.get(), destination.trustedCertificate);
     return destination;
 }
 
@@ -83,6 +109,8 @@ void DestinationStore::SaveDestination(const FTPDestination& destination) const 
     platform::WriteString(*key, L"Username", destination.userName);
     platform::WriteString(*key, L"Directory", destination.directory);
     WritePassword(*key, destination);
+    platform::WriteDword(*key, L"Encryption", static_cast<std::uint32_t>(destination.encryption));
+    WriteTrustedCertificate(*key, destination.trustedCertificate);
 }
 
 // An empty password leaves the stored one alone: the dialogs show no password, and saving

@@ -1,6 +1,20 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/Tls.h"
+
+// How a destination's connections are protected (RFC 4217), stored as the REG_DWORD
+// "Encryption". A destination without the value gets ExplicitIfOffered.
+enum class FTPEncryption : std::uint32_t {
+    None = 0,               // plain FTP
+    ExplicitIfOffered = 1,  // AUTH TLS; a server that refuses it gets plain FTP
+    ExplicitRequired = 2,   // AUTH TLS, or no login at all: the password never goes in clear
+    Implicit = 3,           // TLS from the first byte (port 990 unless another is named)
+};
+
+inline constexpr std::uint16_t kImplicitTlsPort = 990;
 
 // What the engine needs to reach one server; it receives a copy.
 struct FTPSettings {
@@ -13,6 +27,10 @@ struct FTPSettings {
     // How many control connections an upload may use at once ("Connections"); 1 sends the files
     // one after another over one connection.
     std::uint32_t connections = 4;
+    FTPEncryption encryption = FTPEncryption::ExplicitIfOffered;
+    // The SHA-256 fingerprint of a certificate the user chose to trust although the system does
+    // not: connections accept exactly that certificate as well (see platform::TlsCredentials).
+    std::optional<platform::Sha256Fingerprint> trustedCertificate;
 };
 
 // A starting folder as it is stored: without trailing "/" ("/pub/" -> "/pub", "/" -> "").

@@ -3,8 +3,17 @@
 
 Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--server=KIND] [--cp1252]
                     [--upload-rate=BYTES_PER_SECOND] [--port=N]
+                    [--tls=CERT_DIR[:CERTIFICATE]] [--implicit] [--no-tls-reuse]
 
 KIND is pyftpdlib (the default), vsftpd, proftpd or pure-ftpd.
+
+With --tls (pyftpdlib and vsftpd), the server speaks FTP over TLS (RFC 4217) and requires it for
+the login and for every data connection. Its certificate is CERTIFICATE (default "leaf") of the
+test certificates in CERT_DIR, which tests/support/tlsserver.py makes there when they are
+missing ("leaf" names localhost and 127.0.0.1 and comes from the test CA; see that script for the
+others). With --implicit, vsftpd speaks TLS from the first byte instead (implicit FTPS). vsftpd
+requires data connections to resume the control connection's TLS session, as it does by
+default, unless --no-tls-reuse: Wine's SChannel never resumes one.
 
 pyftpdlib serves one user with full rights on ROOT. With --cp1252, command lines and replies
 are Windows-1252 text, as the uploader sends them to a server that does not offer UTF-8,
@@ -105,12 +114,26 @@ def option(name):
     return next((a[len(prefix):] for a in sys.argv[1:] if a.startswith(prefix)), None)
 
 
+def tls_files():
+    """The certificate and key files --tls names, made first when missing; None without --tls."""
+    value = option("tls")
+    if not value:
+        return None
+    cert_dir, _, name = value.partition(":")
+    sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tests", "support"))
+    import tlsserver
+    tlsserver.make_certificates(cert_dir)
+    return os.path.join(cert_dir, (name or "leaf") + ".pem"), os.path.join(cert_dir, "leaf.key")
+
+
 def serve_pyftpdlib(root, user, password, status_file):
     try:
         from pyftpdlib import handlers
         from pyftpdlib.authorizers import DummyAuthorizer
         from pyftpdlib.handlers import FTPHandler
         from pyftpdlib.servers import FTPServer
+        if option("tls"):
+            from pyftpdlib.handlers import TLS_FTPHandler
     except ImportError:
         report(status_file, "missing pyftpdlib")
         return 3
@@ -119,6 +142,14 @@ def serve_pyftpdlib(root, user, password, status_file):
     authorizer.add_user(user, password, root, perm="elradfmwMT")
 
     handler = FTPHandler
+    tls = tls_files()
+    if tls:
+        class RequiringTls(TLS_FTPHandler):
+            certfile, keyfile = tls
+            tls_control_required = True
+            tls_data_required = True
+
+        handler = RequiringTls
     if "--cp1252" in sys.argv:
         class Cp1252Handler(FTPHandler):
             # pyftpdlib decodes command lines and encodes replies as UTF-8; the uploader speaks
@@ -198,9 +229,15 @@ def free_port():
 
 
 def greets(port):
-    """Whether a server on `port` sends a 220 greeting."""
+    """Whether a server on `port` sends a 220 greeting (inside TLS for --implicit)."""
     try:
         with socket.create_connection(("127.0.0.1", port), timeout=2) as s:
+            if "--implicit" in sys.argv:
+                import ssl
+                context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+                context.check_hostname = False
+                context.verify_mode = ssl.CERT_NONE
+                s = context.wrap_socket(s)
             return s.makefile("rb").readline().startswith(b"220")
     except OSError:
         return False
@@ -210,6 +247,29 @@ def write(path, text, mode=0o644):
     with open(path, "w") as out:
         out.write(text)
     os.chmod(path, mode)
+
+
+def vsftpd_tls():
+    """vsftpd's settings for --tls: TLS required for the login and the data, anonymous too."""
+    tls = tls_files()
+    if not tls:
+        return ""
+    settings = f"""ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+force_local_logins_ssl=YES
+force_local_data_ssl=YES
+rsa_cert_file={tls[0]}
+rsa_private_key_file={tls[1]}
+"""
+    if "--implicit" in sys.argv:
+        settings += "implicit_ssl=YES\n"
+    if "--no-tls-reuse" in sys.argv:
+        # Wine's SChannel never resumes a TLS session; vsftpd would refuse every data connection
+        # with "522 SSL connection failed: session reuse required".
+        settings += "require_ssl_reuse=NO\n"
+    return settings
 
 
 def vsftpd(root, user, password, state, port):
@@ -241,7 +301,7 @@ isolate_network=NO
 secure_chroot_dir={empty}
 xferlog_enable=NO
 dirmessage_enable=NO
-""")
+""" + vsftpd_tls())
     return [os.path.join(CACHE, "vsftpd/usr/sbin/vsftpd"), conf]
 
 

@@ -19,10 +19,19 @@ std::wstring RemoveAll(const std::wstring& text, const std::wstring& what) {
     return result + text.substr(from);
 }
 
+// Removes every `scheme`, as "ftp://" is removed; notes `encryption` when there was one.
+void TakeScheme(std::wstring& text, const std::wstring& scheme, FTPEncryption encryption, ServerAddressParts& parts) {
+    if (text.find(scheme) == std::wstring::npos) return;
+    text = RemoveAll(text, scheme);
+    parts.encryption = encryption;
+}
+
 }  // namespace
 
 unsigned ReadServerAddress(std::wstring text, ServerAddressParts& parts) {
     text = RemoveAll(text, L"ftp://");
+    TakeScheme(text, L"ftpes://", FTPEncryption::ExplicitRequired, parts);
+    TakeScheme(text, L"ftps://", FTPEncryption::Implicit, parts);
     std::wstring rest = text;
     if (const std::size_t at = text.find(L'@'); at != std::wstring::npos) {
         if (HasSecond(text, L'@', at)) return kIncorrectAtUsage;
@@ -57,9 +66,12 @@ unsigned ReadDestinationFields(const DestinationFields& fields, FTPSettings& des
     destination.userName = fields.userName.substr(0, kFieldCharacters);
     destination.password = fields.password.substr(0, kFieldCharacters);
     destination.directory = WithoutTrailingSlashes(fields.directory.substr(0, kFieldCharacters));
+    destination.encryption = fields.encryption;
     destination.port = 21;
     ServerAddressParts parts;
     if (const unsigned error = ReadServerAddress(fields.server.substr(0, kFieldCharacters), parts)) return error;
+    if (parts.encryption) destination.encryption = *parts.encryption;
+    if (destination.encryption == FTPEncryption::Implicit) destination.port = kImplicitTlsPort;
     if (!parts.host.empty()) destination.server = parts.host;
     if (parts.port != 0) destination.port = parts.port;
     if (!parts.user.empty()) destination.userName = parts.user;

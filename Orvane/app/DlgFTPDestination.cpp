@@ -1,5 +1,7 @@
 #include "Orvane/app/DlgFTPDestination.h"
 
+#include <iterator>
+
 #include "Orvane/app/DlgTestConnection.h"
 #include "Orvane/engine/dialogs/FTPEngineResLibDlgBrowseFolder.h"
 #include "Orvane/resources/ResourceIds.h"
@@ -7,17 +9,25 @@
 #include "store/ApplicationSettings.h"
 
 namespace {
+
 constexpr std::size_t kFieldCapacity = 260;
-}
+// The combo's entries, in FTPEncryption's order: an entry's index is the setting's number.
+constexpr unsigned kEncryptionTexts[] = {IDS_ENCRYPTION_NONE, IDS_ENCRYPTION_IF_OFFERED, IDS_ENCRYPTION_REQUIRED,
+                                         IDS_ENCRYPTION_IMPLICIT};
+
+}  // namespace
 
 CDlgFTPDestination::CDlgFTPDestination(FTPSettings& destination)
-    : CDialog(IDD_FTP_DESTINATION), m_destination(&destination) {}
+    : CDialog(IDD_FTP_DESTINATION), m_destination(&destination), m_trustedCertificate(destination.trustedCertificate) {}
 
 INT_PTR CDlgFTPDestination::OnInitDialog() {
     CentreOnOwner();
     ::SendDlgItemMessageW(Handle(), IDC_DISPLAY_NAME, EM_LIMITTEXT, 40, 0);
     for (int id : {IDC_SERVER, IDC_USERNAME, IDC_PASSWORD, IDC_DIRECTORY})
         ::SendDlgItemMessageW(Handle(), id, EM_LIMITTEXT, 260, 0);
+    for (unsigned text : kEncryptionTexts)
+        ::SendDlgItemMessageW(Handle(), IDC_ENCRYPTION, CB_ADDSTRING, 0,
+                              reinterpret_cast<LPARAM>(platform::LoadText(text).c_str()));
     FillFields(*m_destination);
     return TRUE;
 }
@@ -48,12 +58,20 @@ void CDlgFTPDestination::FillFields(const FTPSettings& from) {
     SetItemText(IDC_USERNAME, from.userName);
     SetItemText(IDC_PASSWORD, from.password);
     SetItemText(IDC_DIRECTORY, from.directory);
+    ::SendDlgItemMessageW(Handle(), IDC_ENCRYPTION, CB_SETCURSEL, static_cast<WPARAM>(from.encryption), 0);
 }
 
 bool CDlgFTPDestination::ReadFields(FTPSettings& into) {
-    const DestinationFields fields{ItemText(IDC_DISPLAY_NAME, kFieldCapacity), ItemText(IDC_SERVER, kFieldCapacity),
-                                   ItemText(IDC_USERNAME, kFieldCapacity), ItemText(IDC_PASSWORD, kFieldCapacity),
-                                   ItemText(IDC_DIRECTORY, kFieldCapacity)};
+    const LRESULT chosen = ::SendDlgItemMessageW(Handle(), IDC_ENCRYPTION, CB_GETCURSEL, 0, 0);
+    const DestinationFields fields{ItemText(IDC_DISPLAY_NAME, kFieldCapacity),
+                                   ItemText(IDC_SERVER, kFieldCapacity),
+                                   ItemText(IDC_USERNAME, kFieldCapacity),
+                                   ItemText(IDC_PASSWORD, kFieldCapacity),
+                                   ItemText(IDC_DIRECTORY, kFieldCapacity),
+                                   chosen >= 0 && chosen < static_cast<LRESULT>(std::size(kEncryptionTexts))
+                                       ? static_cast<FTPEncryption>(chosen)
+                                       : FTPEncryption::ExplicitIfOffered};
+    into.trustedCertificate = m_trustedCertificate;
     if (const unsigned error = ReadDestinationFields(fields, into)) {
         ShowError(error, IDC_SERVER);
         return false;
@@ -93,16 +111,20 @@ void CDlgFTPDestination::OnOK() {
     End(IDOK);
 }
 
+// The test and the browser may trust the server's certificate: it is kept for OK.
 void CDlgFTPDestination::OnTest() {
     FTPSettings trial;
     if (!ReadFields(trial)) return;
     CDlgTestConnection dialog(trial);
     dialog.DoModal(ActiveOwner());
+    m_trustedCertificate = trial.trustedCertificate;
 }
 
 void CDlgFTPDestination::OnBrowse() {
     FTPSettings trial;
     if (!ReadFields(trial)) return;
-    CFTPEngineResLibDlgBrowseFolder dialog(trial, IsTroubleshootList());
-    if (dialog.DoModal(ActiveOwner()) == 1) FillFields(trial);
+    CFTPEngineResLibDlgBrowseFolder dialog(trial, IsTroubleshootList(), true);
+    const INT_PTR result = dialog.DoModal(ActiveOwner());
+    m_trustedCertificate = trial.trustedCertificate;
+    if (result == 1) FillFields(trial);
 }

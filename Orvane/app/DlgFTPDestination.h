@@ -1,11 +1,15 @@
 #pragma once
+#include <optional>
+
 #include "Orvane/app/DestinationFields.h"
 #include "Orvane/engine/dialogs/Dialog.h"
 #include "store/FTPSettings.h"
 
-// Edits one destination: display name, server (which also takes a whole ftp:// address), user
-// name, password and starting folder, with a connection test and the remote folder browser.
-// DoModal returns 1 when the fields were read into the destination and accepted, 2 on Cancel.
+// Edits one destination: display name, server (which also takes a whole ftp://, ftpes:// or
+// ftps:// address), user name, password, starting folder and encryption, with a connection test
+// and the remote folder browser. A server certificate the user chooses to trust in either is kept
+// with the destination on OK, as the fields are. DoModal returns 1 when the fields were read into
+// the destination and accepted, 2 on Cancel.
 class CDlgFTPDestination final : public CDialog {
 public:
     explicit CDlgFTPDestination(FTPSettings& destination);
@@ -26,4 +30,6 @@ private:
     void OnBrowse();
 
     FTPSettings* m_destination;
+    // The certificate trusted so far: the destination's, or one the test or the browser accepted.
+    std::optional<platform::Sha256Fingerprint> m_trustedCertificate;
 };

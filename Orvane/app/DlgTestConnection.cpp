@@ -1,5 +1,6 @@
 #include "Orvane/app/DlgTestConnection.h"
 
+#include "Orvane/engine/dialogs/CertificateQuestion.h"
 #include "Orvane/engine/dialogs/DialogTexts.h"
 #include "Orvane/engine/dialogs/PendingTaskMessages.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
@@ -10,8 +11,8 @@ namespace {
 constexpr UINT_PTR kConnectingTimer = 1003;
 }
 
-CDlgTestConnection::CDlgTestConnection(const FTPSettings& destination)
-    : CDialog(IDD_TEST_CONNECTION), m_destination(destination) {}
+CDlgTestConnection::CDlgTestConnection(FTPSettings& destination)
+    : CDialog(IDD_TEST_CONNECTION), m_destination(&destination) {}
 
 INT_PTR CDlgTestConnection::OnInitDialog() {
     CentreOnOwner();
@@ -20,10 +21,16 @@ INT_PTR CDlgTestConnection::OnInitDialog() {
     ShowItem(IDC_TEST_ERROR_ICON, false);
     ::SendDlgItemMessageW(Handle(), IDC_TEST_INFO_ICON, STM_SETICON,
                           reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ASTERISK)), 0);
-    ShowItem(IDC_TEST_INFO_ICON, true);
-    AppendText(Item(IDC_TEST_TEXT), platform::LoadText(IDS_CONNECTING));
-    m_engine.TestConnection(m_destination, platform::WindowRef{reinterpret_cast<std::intptr_t>(Handle())});
+    StartTest();
     return TRUE;
+}
+
+void CDlgTestConnection::StartTest() {
+    ShowItem(IDC_TEST_ERROR_ICON, false);
+    ShowItem(IDC_TEST_INFO_ICON, true);
+    SetItemText(IDC_TEST_TEXT, L"");
+    AppendText(Item(IDC_TEST_TEXT), platform::LoadText(IDS_CONNECTING));
+    m_engine.TestConnection(*m_destination, platform::WindowRef{reinterpret_cast<std::intptr_t>(Handle())});
 }
 
 bool CDlgTestConnection::OnCommand(int id, int) {
@@ -66,4 +73,8 @@ void CDlgTestConnection::OnFinished(WPARAM wParam) {
     SetItemText(IDC_TEST_TEXT, L"");
     AppendText(Item(IDC_TEST_TEXT),
                TaskResultText(*result, platform::LoadText(succeeded ? IDS_TEST_SUCCEEDED : IDS_TEST_FAILED)));
+    if (const auto trusted = AskToTrustCertificate(ActiveOwner(), *result)) {
+        m_destination->trustedCertificate = *trusted;
+        StartTest();
+    }
 }

@@ -35,6 +35,7 @@
 #define IDC_DISPLAY_NAME 1004
 #define IDC_TEST 3
 #define IDC_BROWSE 4
+#define IDC_ENCRYPTION 1005
 // Connection test
 #define IDC_TEST_TEXT 1019
 #define IDC_TEST_ERROR_ICON 1020
@@ -75,3 +76,8 @@
 #define IDS_LEFT_OUT_REPORT 168
 #define IDS_LEFT_OUT_MORE 169
 #define IDS_LEFT_OUT_WITH_ERROR 170
+// The Encryption choices of the destination properties, in FTPEncryption's order
+#define IDS_ENCRYPTION_NONE 190
+#define IDS_ENCRYPTION_IF_OFFERED 191
+#define IDS_ENCRYPTION_REQUIRED 192
+#define IDS_ENCRYPTION_IMPLICIT 193

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/ErrorCodes.h"
 #include "platform/win32/Unique.h"
@@ -307,7 +308,8 @@ TlsConnectionInfo TlsSession::Info() const {
     SecPkgContext_CipherInfo cipher{};
     cipher.dwVersion = SECPKGCONTEXT_CIPHERINFO_V1;
     if (::QueryContextAttributesW(context, SECPKG_ATTR_CIPHER_INFO, &cipher) == SEC_E_OK)
-        info.cipherSuite = cipher.szCipherSuite;
+        // Wine may leave the array without its terminator: never read past it.
+        info.cipherSuite.assign(cipher.szCipherSuite, ::wcsnlen(cipher.szCipherSuite, SZ_ALG_MAX_SIZE));
     SecPkgContext_SessionInfo session{};
     if (::QueryContextAttributesW(context, SECPKG_ATTR_SESSION_INFO, &session) == SEC_E_OK)
         info.resumed = (session.dwFlags & SSL_SESSION_RECONNECT) != 0;

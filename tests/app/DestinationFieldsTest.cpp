@@ -40,6 +40,33 @@ TEST(ServerField, PartsNotGivenKeepWhatTheFieldsSaid) {
     EXPECT_EQ(d.directory, L"");
 }
 
+// The scheme says how the connection is protected, over the Encryption choice; implicit TLS has
+// a port of its own when none is written.
+TEST(ServerField, SchemeChoosesTheEncryptionAndImplicitTlsItsPort) {
+    const struct {
+        const wchar_t* server;
+        FTPEncryption chosen;
+        FTPEncryption encryption;
+        std::uint16_t port;
+    } rows[] = {
+        {L"host", FTPEncryption::ExplicitIfOffered, FTPEncryption::ExplicitIfOffered, 21},
+        {L"host", FTPEncryption::None, FTPEncryption::None, 21},
+        {L"ftp://host", FTPEncryption::ExplicitRequired, FTPEncryption::ExplicitRequired, 21},
+        {L"ftpes://host", FTPEncryption::None, FTPEncryption::ExplicitRequired, 21},
+        {L"ftps://u:p@host/pub", FTPEncryption::ExplicitIfOffered, FTPEncryption::Implicit, 990},
+        {L"ftps://host:2990", FTPEncryption::None, FTPEncryption::Implicit, 2990},
+        {L"host", FTPEncryption::Implicit, FTPEncryption::Implicit, 990},
+        {L"host:21", FTPEncryption::Implicit, FTPEncryption::Implicit, 21},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.server)));
+        const FTPSettings d = Read({L"", row.server, L"u", L"p", L"", row.chosen});
+        EXPECT_EQ(d.server, L"host");
+        EXPECT_EQ(d.encryption, row.encryption);
+        EXPECT_EQ(d.port, row.port);
+    }
+}
+
 TEST(ServerField, SecondSeparatorsAreRefused) {
     Read({L"", L"a@b@host", L"", L"", L""}, kIncorrectAtUsage);
     Read({L"", L"host:21:22", L"", L"", L""}, kIncorrectColonUsage);

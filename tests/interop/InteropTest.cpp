@@ -2,7 +2,9 @@
 // same tree of awkward names through CFTPEngine. The server's disk must then hold the local
 // tree byte for byte, names included (UTF-8 where the server offers it, the ANSI code page's
 // bytes where it does not), every folder must list through the engine as it is on disk, and a
-// name the server refuses must fail the job with the server's reply.
+// name the server refuses must fail the job with the server's reply. The TLS setups require TLS
+// for the login and every data connection, with a certificate from the test CA, which the
+// program trusts as a root.
 #include "Orvane/engine/tasks/FTPEngine.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 
 #include "platform/TextCodec.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
+#include "tests/support/TlsTestServer.h"
 #include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/AwkwardTree.h"
 #include "tests/support/PyFtpdServer.h"
@@ -31,7 +34,10 @@ struct ServerSetup {
     bool offersUtf8;     // names travel as UTF-8; otherwise in the ANSI code page
     bool diskUtf8;       // stores names as UTF-8; otherwise as the bytes it was sent
     bool keepsBlanks;    // stores names that begin with a blank as they are
+    PyFtpdServer::Options::Tls tls = PyFtpdServer::Options::Tls::None;
 };
+
+using Tls = PyFtpdServer::Options::Tls;
 
 const ServerSetup kSetups[] = {
     {"pyftpdlib", PyFtpdServer::Kind::Pyftpdlib, false, "orvane", true, true, true},
@@ -40,6 +46,10 @@ const ServerSetup kSetups[] = {
     {"proftpd", PyFtpdServer::Kind::Proftpd, false, "orvane", true, true, true},
     // pure-ftpd turns a leading blank into "_" (and answers STOR with 226, MKD with the new name)
     {"pure_ftpd", PyFtpdServer::Kind::PureFtpd, false, "orvane", true, true, false},
+    // Its data connections must resume the control connection's TLS session (require_ssl_reuse),
+    // and a file counts as whole only with the close alert.
+    {"vsftpd_tls", PyFtpdServer::Kind::Vsftpd, false, "anonymous", false, false, true, Tls::Explicit},
+    {"vsftpd_implicit_tls", PyFtpdServer::Kind::Vsftpd, false, "anonymous", false, false, true, Tls::Implicit},
 };
 
 void PrintTo(const ServerSetup& setup, std::ostream* out) { *out << setup.name; }
@@ -53,6 +63,7 @@ PyFtpdServer* SharedServer(const ServerSetup& setup, std::string& whyNot, bool& 
         options.kind = setup.kind;
         options.cp1252 = setup.cp1252;
         options.user = setup.user;
+        options.tls = setup.tls;
         server = PyFtpdServer::Start(options, whyNot, unavailable);
     }
     return server.get();
@@ -60,12 +71,17 @@ PyFtpdServer* SharedServer(const ServerSetup& setup, std::string& whyNot, bool& 
 
 class Interop : public ::testing::TestWithParam<ServerSetup> {
 protected:
+    static void TearDownTestSuite() { s_authority.reset(); }
+
     void SetUp() override {
         std::string whyNot;
         bool unavailable = false;
         m_server = SharedServer(GetParam(), whyNot, unavailable);
         if (m_server) {
             fs::create_directories(m_server->Root() / "upload");  // the Debian servers come with it
+            if (GetParam().tls != Tls::None && !s_authority)
+                s_authority = std::make_unique<testsupport::TrustedTestAuthority>(
+                    testsupport::TlsTestServer::CertificateFolder());
             return;
         }
         if (unavailable) GTEST_SKIP() << whyNot;
@@ -117,23 +133,34 @@ protected:
         return entries;
     }
 
+    // TLS required where the server speaks it, so that nothing goes unencrypted unnoticed.
+    FTPSettings Destination(const std::wstring& folder) const {
+        FTPSettings destination = DestinationOn(*m_server, folder);
+        if (GetParam().tls == Tls::Explicit) destination.encryption = FTPEncryption::ExplicitRequired;
+        if (GetParam().tls == Tls::Implicit) destination.encryption = FTPEncryption::Implicit;
+        return destination;
+    }
+
     std::unique_ptr<CTaskResult> Upload(const UploadJob& job) {
-        m_engine.Upload(DestinationOn(*m_server, L"/upload"), job.key, job, m_inbox.Ref());
+        m_engine.Upload(Destination(L"/upload"), job.key, job, m_inbox.Ref());
         if (!m_inbox.WaitForResults(m_inbox.results.size() + 1)) return nullptr;
         return std::move(m_inbox.results.back());
     }
     std::unique_ptr<DirectoryContent> List(const std::wstring& folder, std::unique_ptr<CTaskResult>& result) {
-        m_engine.GetDirectoryContent(DestinationOn(*m_server, folder), m_inbox.Ref());
+        m_engine.GetDirectoryContent(Destination(folder), m_inbox.Ref());
         if (!m_inbox.WaitForResults(m_inbox.results.size() + 1)) return nullptr;
         result = std::move(m_inbox.results.back());
         return std::move(m_inbox.listings.back());
     }
 
+    static std::unique_ptr<testsupport::TrustedTestAuthority> s_authority;
     PyFtpdServer* m_server = nullptr;
     testsupport::TempDir m_local;
     TaskInbox m_inbox;
     CFTPEngine m_engine{kTimeouts};
 };
+
+std::unique_ptr<testsupport::TrustedTestAuthority> Interop::s_authority;
 
 TEST_P(Interop, TreeOfAwkwardNamesArrivesExactlyAndListsAsOnDisk) {
     std::vector<testsupport::AwkwardFile> files = testsupport::AwkwardTree(GetParam().offersUtf8);
@@ -145,6 +172,7 @@ TEST_P(Interop, TreeOfAwkwardNamesArrivesExactlyAndListsAsOnDisk) {
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << testing::PrintToString(result->reply.text);
     EXPECT_EQ(!Sent(result->transcript, L"OPTS UTF8 ON").empty(), GetParam().offersUtf8);
+    EXPECT_EQ(!Sent(result->transcript, L"PROT P").empty(), GetParam().tls != Tls::None);
 
     // Byte for byte, names included.
     std::map<std::string, std::string> expected;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 
 #include "platform/RegistryValues.h"
 #include "platform/memory/MemoryRegistry.h"
@@ -29,6 +30,9 @@ FTPDestination Filled(FTPDestination d) {
     d.directory = L"/pub/in coming";
     d.port = 2121;
     d.password = L"p\u00e4ss w0rd";
+    d.encryption = FTPEncryption::Implicit;
+    d.trustedCertificate.emplace();
+    for (std::size_t i = 0; i < d.trustedCertificate->size(); ++i) (*d.trustedCertificate)[i] = static_cast<std::uint8_t>(0xA0 + i);
     return d;
 }
 
@@ -135,11 +139,15 @@ TEST_P(DestinationRecord, SavedFieldsLoadBackWithTheirTypes) {
     EXPECT_EQ(loaded.directory, saved.directory);
     EXPECT_EQ(loaded.port, 2121);
     EXPECT_EQ(loaded.password, saved.password);
+    EXPECT_EQ(loaded.encryption, FTPEncryption::Implicit);
+    EXPECT_EQ(loaded.trustedCertificate, saved.trustedCertificate);
     EXPECT_FALSE(loaded.machineWide);
 
     const auto key = Registry().Open(Hive::CurrentUser, DestinationKeyPath(saved), Access::Read);
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(ReadDword(*key, L"Port"), 2121u);
+    EXPECT_EQ(ReadDword(*key, L"Encryption"), 3u);
+    EXPECT_EQ(ReadString(*key, L"CertificateFingerprint", 260), FingerprintText(*saved.trustedCertificate));
     EXPECT_EQ(key->Read(L"Dispname")->type, RegistryType::kString);
     EXPECT_EQ(key->Read(L"Dispname")->data.size(), (saved.displayName.size() + 1) * 2);
 
@@ -183,6 +191,57 @@ TEST_P(DestinationRecord, MissingOrUnreadableValuesLeaveTheDefaults) {
     EXPECT_EQ(Store().GetDestination(7).port, 21);
     ASSERT_TRUE(key->Write(L"Connections", {RegistryType::kDword, {1, 0, 0, 0}}));
     EXPECT_EQ(Store().GetDestination(7).connections, 1u);
+}
+
+// A destination from before encrypted connections takes TLS where the server offers it; a value
+// that is not one of the four settings, or no fingerprint, reads as absent. A fingerprint may be
+// set by hand in any usual spelling.
+TEST_P(DestinationRecord, EncryptionAndTrustedCertificateReadOnlyWhenWellFormed) {
+    auto key = UserStoreKey()->Create(L"7");
+    EXPECT_EQ(Store().GetDestination(7).encryption, FTPEncryption::ExplicitIfOffered);
+    EXPECT_EQ(Store().GetDestination(7).trustedCertificate, std::nullopt);
+    const struct {
+        const char* what;
+        RegistryValue value;
+        FTPEncryption expected;
+    } encryptions[] = {
+        {"plain", {RegistryType::kDword, {0, 0, 0, 0}}, FTPEncryption::None},
+        {"implicit", {RegistryType::kDword, {3, 0, 0, 0}}, FTPEncryption::Implicit},
+        {"past the settings", {RegistryType::kDword, {4, 0, 0, 0}}, FTPEncryption::ExplicitIfOffered},
+        {"a string", {RegistryType::kString, {'2', 0, 0, 0}}, FTPEncryption::ExplicitIfOffered},
+        {"two bytes", {RegistryType::kDword, {2, 0}}, FTPEncryption::ExplicitIfOffered},
+    };
+    for (const auto& c : encryptions) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(key->Write(L"Encryption", c.value));
+        EXPECT_EQ(Store().GetDestination(7).encryption, c.expected);
+    }
+    Sha256Fingerprint bytes{};
+    bytes[0] = 0xAB;
+    bytes[31] = 0x01;
+    std::wstring bare;
+    for (wchar_t c : FingerprintText(bytes))
+        if (c != L':') bare += static_cast<wchar_t>(std::towlower(c));
+    const struct {
+        const char* what;
+        std::wstring text;
+        std::optional<Sha256Fingerprint> expected;
+    } fingerprints[] = {
+        {"as viewers print it", FingerprintText(bytes), bytes},
+        {"lower case, no separators", bare, bytes},
+        {"one digit short", bare.substr(1), std::nullopt},
+        {"no fingerprint", L"trust me", std::nullopt},
+    };
+    for (const auto& c : fingerprints) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteString(*key, L"CertificateFingerprint", c.text));
+        EXPECT_EQ(Store().GetDestination(7).trustedCertificate, c.expected);
+    }
+    // A record without one removes the one stored: the user's trust goes with the destination's.
+    FTPDestination cleared = Store().GetDestination(7);
+    cleared.trustedCertificate.reset();
+    Store().SaveDestination(cleared);
+    EXPECT_FALSE(key->Read(L"CertificateFingerprint"));
 }
 
 TEST_P(DestinationRecord, RecordWithoutALocationReadsAndWritesNothing) {

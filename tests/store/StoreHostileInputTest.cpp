@@ -22,7 +22,7 @@ TEST_P(HostileStore, EveryReadSurvivesRandomValues) {
     const std::wstring names[] = {L"",         L"Dispname",  L"Server",           L"Port",
                                   L"Username", L"Directory", L"Password",         L"SkipDPAPI",
                                   L"FullPath", L"SmartContextMenu", L"SkipFolderConfirmation",
-                                  L"TroubleshootList"};
+                                  L"TroubleshootList", L"Encryption", L"CertificateFingerprint"};
     const std::size_t sizes[] = {0, 1, 2, 3, 4, 5, 7, 8, 258, 518, 519, 520, 521, 522, 4096};
     std::uniform_int_distribution<int> byte(0, 255);
     for (int round = 0; round < 150; ++round) {
@@ -43,7 +43,10 @@ TEST_P(HostileStore, EveryReadSurvivesRandomValues) {
             }
         }
         DestinationStore store = Store();
-        for (const auto& d : store.LoadAllDestinations()) EXPECT_LE(d.displayName.size(), 259u);
+        for (const auto& d : store.LoadAllDestinations()) {
+            EXPECT_LE(d.displayName.size(), 259u);
+            EXPECT_LE(static_cast<std::uint32_t>(d.encryption), 3u);
+        }
         (void)store.GetDestination(1);
         (void)store.GetDestination(65536);
         (void)store.GetDefaultDestination();

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/TextCodec.h"
+#include "tests/support/TlsTestServer.h"
 
 namespace testsupport {
 
@@ -106,6 +107,12 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
     if (m_port != 0) arguments.push_back(L"--port=" + std::to_wstring(m_port));
+    if (m_options.tls != Options::Tls::None) {
+        arguments.push_back(L"--tls=" + LinuxPathOf(TlsTestServer::CertificateFolder()) + L":" +
+                            Wide(m_options.certificate));
+        if (m_options.tls == Options::Tls::Implicit) arguments.push_back(L"--implicit");
+        if (RunningUnderWine()) arguments.push_back(L"--no-tls-reuse");
+    }
     try {
         m_process.emplace(kPython.wstring(), arguments);
     } catch (int code) {
@@ -116,7 +123,10 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     // The script writes "port N" once it listens, "missing pyftpdlib" when it cannot. A process
     // that Wine starts from Linux cannot be waited for, so the file is polled, within a bound.
     constexpr platform::Millis kPoll{20};
-    const platform::Millis limit = m_options.kind == Kind::Pyftpdlib ? kReadyLimit : kRealServerReadyLimit;
+    // The first TLS server of a test program makes the test certificates first.
+    const platform::Millis limit = m_options.kind == Kind::Pyftpdlib && m_options.tls == Options::Tls::None
+                                       ? kReadyLimit
+                                       : kRealServerReadyLimit;
     for (auto waited = platform::Millis(0); waited < limit; waited += kPoll) {
         if (std::optional<std::string> line = StatusLine(statusFile)) {
             if (line->rfind("port ", 0) == 0) {

@@ -27,6 +27,11 @@ public:
         std::string password = "s3cret";
         bool cp1252 = false;  // pyftpdlib: command lines and replies in Windows-1252, no UTF8 offered
         int uploadRate = 0;   // pyftpdlib: bytes a second each data connection receives; 0 for no limit
+        // pyftpdlib and vsftpd: FTP over TLS, required for the login and every data connection,
+        // with one of the test certificates (TlsTestServer::CertificateFacts). Implicit is vsftpd's.
+        enum class Tls { None, Explicit, Implicit };
+        Tls tls = Tls::None;
+        std::string certificate = "leaf";
     };
 
     // Starts the server and waits (bounded) until it listens. On failure returns null, `whyNot`
@@ -41,6 +46,8 @@ public:
     // port and folder, as a server that comes back; false (with `whyNot`) if it does not.
     void Stop();
     bool StartAgain(std::string& whyNot);
+    // The certificate a TLS server shows from its next start on.
+    void UseCertificate(std::string certificate) { m_options.certificate = std::move(certificate); }
 
     std::uint16_t Port() const { return m_port; }
     // The folder the user sees as "/".

@@ -16,6 +16,9 @@ Services (each on its own port):
   other-name      other.example, from the CA
   self-signed     localhost and 127.0.0.1, signed by itself
   unknown-issuer  localhost and 127.0.0.1, from a CA nobody is given
+  listing         as trusted, but sends LISTING at once and then its close alert, as an FTP
+                  server ends a listing on a TLS data connection
+  listing-cut     the same without the close alert: the connection just ends
 
 Writes "ports SERVICE=PORT ..." to STATE_DIR/status once it listens, and one line per event to
 STATE_DIR/log: "SERVICE handshake VERSION resumed=0|1", "SERVICE handshake-failed REASON",
@@ -52,7 +55,12 @@ SERVICES = {
     "other-name": ("other-name", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
     "self-signed": ("self-signed", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
     "unknown-issuer": ("unknown-issuer", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
+    "listing": ("leaf", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
+    "listing-cut": ("leaf", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
 }
+
+# What the listing services send: more than one record's worth.
+LISTING = b"".join(b"-rw-r--r-- 1 ftp ftp %5d Jan 01 00:00 file %03d.txt\r\n" % (i * 7, i) for i in range(400))
 
 CA_CONFIG = """[ca]
 default_ca = test
@@ -150,6 +158,9 @@ def serve_connection(tls_context, connection, service, log):
         connection.close()
         return
     log.write("%s handshake %s resumed=%d" % (service, tls.version(), tls.session_reused))
+    if service.startswith("listing"):
+        serve_listing(tls, service, log)
+        return
     try:
         while True:
             data = tls.recv(65536)
@@ -170,6 +181,20 @@ def serve_connection(tls_context, connection, service, log):
             log.write(service + " eof")
         else:
             log.write("%s error %s" % (service, error))
+    finally:
+        tls.close()
+
+
+def serve_listing(tls, service, log):
+    try:
+        tls.sendall(LISTING)
+        if service == "listing":
+            tls.unwrap()  # our close alert, then the client's
+            log.write(service + " close-alert")
+        else:
+            log.write(service + " cut")
+    except (ssl.SSLError, OSError) as error:
+        log.write("%s error %s" % (service, error))
     finally:
         tls.close()
 

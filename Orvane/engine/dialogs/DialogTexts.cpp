@@ -1,6 +1,17 @@
 #include "Orvane/engine/dialogs/DialogTexts.h"
 
+#include "Orvane/engine/tasks/EngineStrings.h"
 #include "Orvane/engine/tasks/ErrorText.h"
+#include "Orvane/engine/tasks/SecurityTexts.h"
+#include "platform/Strings.h"
+
+namespace {
+
+bool RefusedCertificate(const CTaskResult& result) {
+    return IsCertificateRefusal(result.errorCode) && result.certificate;
+}
+
+}  // namespace
 
 std::wstring TaskResultText(const CTaskResult& result, const std::wstring& heading) {
     std::wstring text = heading;
@@ -8,7 +19,14 @@ std::wstring TaskResultText(const CTaskResult& result, const std::wstring& headi
     for (const std::wstring& line : result.transcript) text += line;
     if (result.errorCode != 0)
         text += FormatErrorTitle(result.errorCode) + L"\r\n" + FormatErrorDescription(result.errorCode);
+    if (RefusedCertificate(result)) text += L"\r\n\r\n" + CertificateText(*result.certificate);
     return text;
+}
+
+std::wstring TrustQuestionText(const CTaskResult& result) {
+    if (!RefusedCertificate(result)) return {};
+    return FormatErrorTitle(result.errorCode) + L"\r\n\r\n" + CertificateText(*result.certificate) + L"\r\n" +
+           platform::LoadText(EngineStrings::kTrustCertificateQuestion);
 }
 
 std::wstring NextWaitingText(const std::wstring& text, const std::wstring& base) {
@@ -27,7 +45,11 @@ std::wstring NormalizeBrowsePath(const std::wstring& path) {
 }
 
 std::wstring FolderAddress(const FTPSettings& destination) {
-    std::wstring address = L"ftp://" + destination.server;
-    if (destination.port != 21) address += L":" + std::to_wstring(destination.port);
+    const bool implicit = destination.encryption == FTPEncryption::Implicit;
+    const wchar_t* scheme = implicit ? L"ftps://"
+                            : destination.encryption == FTPEncryption::ExplicitRequired ? L"ftpes://"
+                                                                                        : L"ftp://";
+    std::wstring address = scheme + destination.server;
+    if (destination.port != (implicit ? kImplicitTlsPort : 21)) address += L":" + std::to_wstring(destination.port);
     return address + L"/" + destination.directory;
 }

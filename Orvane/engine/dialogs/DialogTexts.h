@@ -8,8 +8,13 @@
 // are tested without windows.
 
 // `heading`, and for a failed result every non-empty transcript line unchanged (they carry their
-// own line ends), then, for an error code, its title, "\r\n" and its description.
+// own line ends), then, for an error code, its title, "\r\n" and its description; when the error
+// refused the server's certificate, the certificate follows after an empty line.
 std::wstring TaskResultText(const CTaskResult& result, const std::wstring& heading);
+
+// What the user is asked before a certificate the result refused is trusted: the error's title
+// (why it was refused), the certificate, and the question. Empty when the result refused no certificate.
+std::wstring TrustQuestionText(const CTaskResult& result);
 
 // The next text of a waiting entry that gains a dot a second: `base` again once the dots (from
 // the first "." to the end) number thirty, else one dot more.
@@ -20,5 +25,7 @@ std::wstring NextWaitingText(const std::wstring& text, const std::wstring& base)
 // "/.." is unchanged.
 std::wstring NormalizeBrowsePath(const std::wstring& path);
 
-// "ftp://" + server, ":" + port unless it is 21, then "/" + the starting folder.
+// The scheme ("ftp://"; "ftpes://" where TLS is required, "ftps://" for implicit TLS) + server,
+// ":" + port unless it is the scheme's own (21, or 990 for implicit TLS), then "/" + the starting
+// folder.
 std::wstring FolderAddress(const FTPSettings& destination);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "Orvane/engine/dialogs/CertificateQuestion.h"
 #include "Orvane/engine/dialogs/DialogTexts.h"
 #include "Orvane/engine/dialogs/DlgTroubleshootList.h"
 #include "Orvane/engine/dialogs/FTPEngineResLibDlgTaskResult.h"
@@ -32,8 +33,12 @@ HIMAGELIST MakeImageList() {
 
 }  // namespace
 
-CFTPEngineResLibDlgBrowseFolder::CFTPEngineResLibDlgBrowseFolder(FTPSettings& destination, bool troubleshooting)
-    : CDialog(IDD_FTP_BROWSE_FOLDER), m_destination(&destination), m_troubleshooting(troubleshooting) {}
+CFTPEngineResLibDlgBrowseFolder::CFTPEngineResLibDlgBrowseFolder(FTPSettings& destination, bool troubleshooting,
+                                                                 bool askToTrust)
+    : CDialog(IDD_FTP_BROWSE_FOLDER),
+      m_destination(&destination),
+      m_troubleshooting(troubleshooting),
+      m_askToTrust(askToTrust) {}
 
 CFTPEngineResLibDlgBrowseFolder::~CFTPEngineResLibDlgBrowseFolder() = default;
 
@@ -159,6 +164,10 @@ void CFTPEngineResLibDlgBrowseFolder::OnListFinished(WPARAM wParam, LPARAM lPara
     m_busy = false;
     if (!content) {
         SetStartingFolder(m_currentPath);
+        if (result && TrustRefusedCertificate(*result)) {
+            StartListing();
+            return;
+        }
         if (result) {
             CFTPEngineResLibDlgTaskResult dialog(*result);
             dialog.DoModal(ActiveOwner());
@@ -175,6 +184,14 @@ void CFTPEngineResLibDlgBrowseFolder::OnListFinished(WPARAM wParam, LPARAM lPara
         EnableItem(IDC_BROWSE_NEW_FOLDER, true);
     }
     ShowAddress();
+}
+
+bool CFTPEngineResLibDlgBrowseFolder::TrustRefusedCertificate(const CTaskResult& result) {
+    if (!m_askToTrust) return false;
+    const auto trusted = AskToTrustCertificate(ActiveOwner(), result);
+    if (!trusted) return false;
+    m_destination->trustedCertificate = *trusted;
+    return true;
 }
 
 void CFTPEngineResLibDlgBrowseFolder::FillList(const DirectoryContent& content) {

@@ -17,8 +17,11 @@
 // call would take the first one's result.
 class CFTPEngineResLibDlgBrowseFolder final : public CDialog {
 public:
-    // `troubleshooting` shows "Troubleshoot..." and keeps the raw listing for it.
-    CFTPEngineResLibDlgBrowseFolder(FTPSettings& destination, bool troubleshooting);
+    // `troubleshooting` shows "Troubleshoot..." and keeps the raw listing for it. With
+    // `askToTrust` (where the user edits the destination), a listing refused for the server's
+    // certificate shows it and asks whether to trust it; Yes keeps its fingerprint in the
+    // caller's record, whatever DoModal returns, and lists again.
+    CFTPEngineResLibDlgBrowseFolder(FTPSettings& destination, bool troubleshooting, bool askToTrust = false);
     ~CFTPEngineResLibDlgBrowseFolder() override;
 
 private:
@@ -33,6 +36,8 @@ private:
     void StartListing();
     void ShowWaiting();
     void OnListFinished(WPARAM wParam, LPARAM lParam);
+    // After a failed listing: true when the user chose to trust the certificate it refused.
+    bool TrustRefusedCertificate(const CTaskResult& result);
     void OnWaitingTick();
     void FillList(const struct DirectoryContent& content);
     void OpenEntry(int index);
@@ -57,5 +62,6 @@ private:
     bool m_busy = false;          // from the start of a listing to its result
     bool m_blockingCall = false;  // a create or rename waits for its result
     bool m_troubleshooting;
+    bool m_askToTrust;
     std::wstring m_rawListing;
 };

@@ -1,11 +1,13 @@
 #include "Orvane/engine/protocol/FTPCommandSTOR.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "Orvane/engine/protocol/SecurityFacts.h"
 #include "Orvane/engine/protocol/TraceLog.h"
 #include "Orvane/engine/tasks/ExceptionCode.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
@@ -41,14 +43,16 @@ std::wstring ErrorNumberLine(int error) {
 
 CFTPCommandSTOR::CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName,
                                  platform::WindowRef progressWindow, platform::Endpoint dataAddress,
-                                 platform::Event abort, std::uint64_t offset)
+                                 platform::Event abort, std::optional<platform::TlsCredentials> tls,
+                                 std::uint64_t offset)
     : CFTPCommand("STOR ", remoteName, {}),
       CThreadDriver(platform::kInfinite),
       m_localPath(std::move(localPath)),
       m_progressWindow(progressWindow),
       m_dataAddress(dataAddress),
       m_offset(offset),
-      m_abort(std::move(abort)) {}
+      m_abort(std::move(abort)),
+      m_tls(std::move(tls)) {}
 
 // The thread touches our members: it must have ended before they go.
 CFTPCommandSTOR::~CFTPCommandSTOR() { StopWorker(); }
@@ -57,6 +61,8 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
                                   const FTPTimeouts& timeouts) {
     TraceScope scope(L"CFTPCommandSTOR::Execute");
     m_sendTimeout = timeouts.send;
+    m_handshakeTimeout = timeouts.receive;
+    m_preliminary = false;
     m_goAhead.Reset();
     m_transferDone.Reset();
     m_transferError = 0;
@@ -66,10 +72,9 @@ FTPReply CFTPCommandSTOR::Execute(CFTPControlConnection& connection, platform::E
     const OnUnwind abandon([this] { AbandonTransfer(); });
     try {
         connection.SendCommand(CommandText(), platform::FromAnsi(LoggedText(), connection.SendPage()), abort, timeouts.send);
-        const auto first = connection.ReceiveReply(abort, timeouts.receive);
-        FTPReply reply = ParseReply(first.bytes, connection.ReceivePage());
-        if (!first.complete) reply.code = 0;
+        FTPReply reply = connection.ReadNextReply(abort, timeouts.receive);
         if (reply.code / 100 > 2) m_abort.Set();  // refused: the thread must not send
+        m_preliminary = reply.code / 100 == 1;
         m_goAhead.Set();
         if (reply.code / 100 == 1) {
             // Every wait of the transfer ends on the abort event, so this wait does too.
@@ -100,9 +105,9 @@ void CFTPCommandSTOR::ThreadProc(void*) {
     try {
         TraceScope scope(L"CFTPCommandSTOR::ThreadProc");
         try {
-            platform::Socket data = platform::ConnectTcp(m_dataAddress, m_abort, m_sendTimeout);
+            CFTPStream data(platform::ConnectTcp(m_dataAddress, m_abort, m_sendTimeout));
             m_goAhead.Wait(platform::kInfinite);  // the control side sets it on every path
-            SendFile(data);
+            if (!m_tls || Secure(data)) SendFile(data);
         } catch (...) {
             Fail(CurrentExceptionCode());
         }
@@ -110,6 +115,27 @@ void CFTPCommandSTOR::ThreadProc(void*) {
         Fail(CurrentExceptionCode());  // not even the trace scope could be made
     }
     m_transferDone.Set();
+}
+
+// The server takes up the handshake only after its 1xx; one that answered 2xx at once and still
+// waits for TLS data is past saving. A refused STOR or a stop leaves the transfer off, as in clear.
+bool CFTPCommandSTOR::Secure(CFTPStream& data) {
+    if (m_abort.IsSet()) {
+        data.CloseAbortive();
+        return false;
+    }
+    if (!m_preliminary) {
+        data.CloseAbortive();
+        throw platform::kErrorUnexpectedReply;
+    }
+    try {
+        data.Secure(*m_tls, m_abort, m_handshakeTimeout);
+    } catch (int) {
+        data.CloseAbortive();
+        throw;
+    }
+    WriteTrace([&] { return L"Data connection: " + SecurityFacts(*data.Tls()); });
+    return true;
 }
 
 void CFTPCommandSTOR::DiscardItem(void*) {
@@ -134,25 +160,26 @@ void CFTPCommandSTOR::PostProgress(std::size_t& bytes) const {
         bytes = 0;
 }
 
-void CFTPCommandSTOR::SendFile(platform::Socket& data) {
+void CFTPCommandSTOR::SendFile(CFTPStream& data) {
     try {
         platform::File file = platform::OpenForReading(m_localPath);
         if (m_offset > 0) platform::Seek(file, m_offset);
-        std::vector<char> buffer(kChunkSize);
+        std::vector<char> buffer(data.Secured() ? kTlsChunkSize : kChunkSize);
+        const std::size_t pollEvery = std::max<std::size_t>(1, kAbortPollBytes / buffer.size());
         // Bytes whose report could not be posted travel with the next one, so that the
         // receiver's count still adds up to the file's size.
         std::size_t unposted = 0;
-        for (unsigned chunk = 0;; ++chunk) {
+        for (std::size_t chunk = 0;; ++chunk) {
             const std::size_t n = platform::Read(file, buffer);
             if (n == 0) break;
             // A send the system takes at once never waits, so it never sees the abort either.
-            if (chunk % kAbortPollChunks == 0 && m_abort.IsSet()) {
+            if (chunk % pollEvery == 0 && m_abort.IsSet()) {
                 data.CloseAbortive();
                 return;
             }
             // A failed send (the server reset the connection, or stopped reading until the
             // time-out) ends the transfer with its error: the file did not arrive whole.
-            platform::Send(data, std::span<const char>(buffer.data(), n), m_abort, m_sendTimeout);
+            data.Send(std::span<const char>(buffer.data(), n), m_abort, m_sendTimeout);
             unposted += n;
             PostProgress(unposted);
         }
@@ -161,5 +188,7 @@ void CFTPCommandSTOR::SendFile(platform::Socket& data) {
         data.CloseAbortive();  // never a complete file on the server
         throw;
     }
-    data.Close();  // the end of the stream is the end of the file
+    // The end of the stream is the end of the file; over TLS the close alert says so, and the
+    // server's answer to it is awaited, so that closing never resets what it has not read yet.
+    data.Close(m_abort, m_sendTimeout);
 }

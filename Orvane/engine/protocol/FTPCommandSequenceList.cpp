@@ -8,7 +8,7 @@ FTPReply CFTPCommandSequenceList::Run(std::wstring& listing) {
     CFTPCommand pasv("PASV");
     Queue(pasv);
     const FTPReply passive = RunCommands();
-    CFTPCommandList list(DataAddressFor(Connection(), passive.text), m_command, Abort());
+    CFTPCommandList list(DataAddressFor(Connection(), passive.text), m_command, Abort(), Connection().DataCredentials());
     Queue(list);
     const FTPReply reply = RunCommands();
     listing = platform::FromAnsi(list.Listing(), Connection().ReceivePage());

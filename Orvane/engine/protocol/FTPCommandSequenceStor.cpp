@@ -17,7 +17,8 @@ FTPReply CFTPCommandSequenceStor::Run(const std::wstring& localPath, const std::
     if (offset > 0 && progressWindow.handle != 0)
         platform::PostOwned(progressWindow, WM_UPLOAD_RESUMED, std::make_unique<std::wstring>(localPath),
                             static_cast<std::intptr_t>(offset));
-    CFTPCommandSTOR stor(localPath, remoteName, progressWindow, dataAddress, Abort(), offset);
+    CFTPCommandSTOR stor(localPath, remoteName, progressWindow, dataAddress, Abort(),
+                         Connection().DataCredentials(), offset);
     Queue(stor);
     return RunCommands();
 }

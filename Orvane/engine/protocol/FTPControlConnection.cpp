@@ -32,10 +32,19 @@ CFTPControlConnection CFTPControlConnection::ConnectToServer(const std::wstring&
     return CFTPControlConnection(platform::ConnectTcp(to, abort, timeouts.send));
 }
 
+void CFTPControlConnection::Secure(const platform::TlsCredentials& credentials, platform::Event& abort,
+                                   platform::Millis limit) {
+    // RFC 4217, 4: whatever came before the handshake is plain text a third party may have
+    // slipped in; nothing of it may be read as if it came through TLS.
+    if (!m_reader.Pending().empty()) throw platform::kErrorUnexpectedReply;
+    m_credentials = credentials;
+    m_stream.Secure(credentials, abort, limit);
+}
+
 void CFTPControlConnection::SendCommand(std::string_view commandText, std::wstring_view traced,
                                         platform::Event& abort, platform::Millis sendTimeout) {
     WriteTrace(traced);
-    platform::Send(m_socket, commandText, abort, sendTimeout);
+    m_stream.Send(commandText, abort, sendTimeout);
 }
 
 CFTPControlConnection::RawReply CFTPControlConnection::ReceiveReply(platform::Event& abort,
@@ -50,7 +59,7 @@ CFTPControlConnection::RawReply CFTPControlConnection::ReceiveReply(platform::Ev
         case CFTPReplyReader::Status::TooLong: throw platform::kErrorUnexpectedReply;
         case CFTPReplyReader::Status::NeedMore: break;
         }
-        const std::size_t n = platform::Receive(m_socket, chunk, abort, receiveTimeout);
+        const std::size_t n = m_stream.Receive(chunk, abort, receiveTimeout);
         WriteTrace(L"Bytes received: " + std::to_wstring(n));
         if (n == 0) {
             reply.bytes = m_reader.TakePending();
@@ -73,6 +82,12 @@ FTPReply CFTPControlConnection::ReadReply(platform::Event& abort, platform::Mill
         if (whole) *whole = std::move(raw.bytes);
         return reply;
     }
+}
+
+FTPReply CFTPControlConnection::ReadNextReply(platform::Event& abort, platform::Millis receiveTimeout) {
+    const RawReply raw = ReceiveReply(abort, receiveTimeout);
+    if (!raw.complete) return ClosedReply(raw.bytes);
+    return ParseReply(raw.bytes, ReceivePage());
 }
 
 FTPReply CFTPControlConnection::ReadGreeting(platform::Event& abort, platform::Millis receiveTimeout) {

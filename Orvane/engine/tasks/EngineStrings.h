@@ -49,4 +49,35 @@ inline constexpr unsigned kListingTooLongTitle = 12332;
 inline constexpr unsigned kListingTooLongDescription = 12333;
 inline constexpr unsigned kConnectionLines = 12360;  // heads each further connection's transcript; "%d" its number
 
+// Encrypted connections (RFC 4217): the transcript's line, the certificate shown to the user, and
+// the question whether to trust it.
+inline constexpr unsigned kEncryptedConnection = 12400;
+inline constexpr unsigned kCertificateTrustedBySystem = 12401;
+inline constexpr unsigned kCertificateAcceptedForDestination = 12402;
+inline constexpr unsigned kCertificateSubject = 12403;
+inline constexpr unsigned kCertificateIssuer = 12404;
+inline constexpr unsigned kCertificateValidFrom = 12405;
+inline constexpr unsigned kCertificateValidTo = 12406;
+inline constexpr unsigned kCertificateFingerprint = 12407;
+inline constexpr unsigned kTrustCertificateQuestion = 12408;
+inline constexpr unsigned kTrustCertificateCaption = 12409;
+inline constexpr unsigned kCertificateUntrustedTitle = 12410;
+inline constexpr unsigned kCertificateUntrustedDescription = 12411;
+inline constexpr unsigned kCertificateIssuerUnknownTitle = 12412;
+inline constexpr unsigned kCertificateIssuerUnknownDescription = 12413;
+inline constexpr unsigned kCertificateInvalidTitle = 12414;
+inline constexpr unsigned kCertificateInvalidDescription = 12415;
+inline constexpr unsigned kCertificateExpiredTitle = 12416;
+inline constexpr unsigned kCertificateExpiredDescription = 12417;
+inline constexpr unsigned kCertificateNameMismatchTitle = 12418;
+inline constexpr unsigned kCertificateNameMismatchDescription = 12419;
+inline constexpr unsigned kCertificateChangedTitle = 12420;
+inline constexpr unsigned kCertificateChangedDescription = 12421;
+inline constexpr unsigned kTlsNotOfferedTitle = 12422;
+inline constexpr unsigned kTlsNotOfferedDescription = 12423;
+inline constexpr unsigned kTlsHandshakeFailedTitle = 12424;
+inline constexpr unsigned kTlsHandshakeFailedDescription = 12425;
+inline constexpr unsigned kTlsTruncatedTitle = 12426;
+inline constexpr unsigned kTlsTruncatedDescription = 12427;
+
 }  // namespace EngineStrings

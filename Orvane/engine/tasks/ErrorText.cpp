@@ -40,6 +40,25 @@ constexpr ErrorTexts kErrorTexts[] = {
     {platform::kErrorNotEnoughMemory, kNotEnoughMemoryTitle, kNotEnoughMemoryDescription},
     {platform::kErrorInternal, kInternalErrorTitle, kInternalErrorDescription},
     {platform::kErrorMessageTooLong, kListingTooLongTitle, kListingTooLongDescription},
+    // Encrypted connections: the certificate's verdicts (the SSL policy's, and ours when a
+    // trusted certificate was replaced), AUTH TLS refused where TLS is required, the handshake,
+    // and a TLS data connection that ended without its close alert.
+    {platform::kErrorCertUntrustedRoot, kCertificateUntrustedTitle, kCertificateUntrustedDescription},
+    {platform::kErrorCertChaining, kCertificateIssuerUnknownTitle, kCertificateIssuerUnknownDescription},
+    {platform::kErrorCertTrustFailure, kCertificateInvalidTitle, kCertificateInvalidDescription},
+    {platform::kErrorCertWrongUsage, kCertificateInvalidTitle, kCertificateInvalidDescription},
+    {platform::kErrorCertSignature, kCertificateInvalidTitle, kCertificateInvalidDescription},
+    {platform::kErrorCertBasicConstraints, kCertificateInvalidTitle, kCertificateInvalidDescription},
+    {platform::kErrorCertExpired, kCertificateExpiredTitle, kCertificateExpiredDescription},
+    {platform::kErrorCertNameMismatch, kCertificateNameMismatchTitle, kCertificateNameMismatchDescription},
+    {platform::kErrorCertChanged, kCertificateChangedTitle, kCertificateChangedDescription},
+    {platform::kErrorTlsNotOffered, kTlsNotOfferedTitle, kTlsNotOfferedDescription},
+    {platform::kErrorTlsAlgorithmMismatch, kTlsHandshakeFailedTitle, kTlsHandshakeFailedDescription},
+    {platform::kErrorTlsIllegalMessage, kTlsHandshakeFailedTitle, kTlsHandshakeFailedDescription},
+    {platform::kErrorTlsInternal, kTlsHandshakeFailedTitle, kTlsHandshakeFailedDescription},
+    {platform::kErrorTlsMessageAltered, kTlsHandshakeFailedTitle, kTlsHandshakeFailedDescription},
+    {platform::kErrorTlsDecryptFailure, kTlsHandshakeFailedTitle, kTlsHandshakeFailedDescription},
+    {platform::kErrorTlsTruncated, kTlsTruncatedTitle, kTlsTruncatedDescription},
 };
 
 constexpr ErrorTexts kUnknown = {0, kUnknownErrorTitle, kUnknownErrorDescription};

@@ -11,6 +11,7 @@
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "Orvane/engine/tasks/TaskResult.h"
 #include "platform/Event.h"
+#include "platform/Tls.h"
 #include "platform/Window.h"
 #include "store/FTPSettings.h"
 
@@ -68,9 +69,10 @@ protected:
                                             const std::function<void()>& loggedIn);
 
     // How every connection of every task begins: connect (into `connection`, so that the caller
-    // can still QUIT after a later failure), log in, then `loggedIn` (when given), then ask for
-    // the server's features (FEAT, which decides the wire's encoding). Throws int or FTPReply;
-    // `reply` is the login's.
+    // can still QUIT after a later failure), secure it as the destination says (RFC 4217:
+    // implicit TLS at once, or AUTH TLS after the greeting; then PBSZ 0 and PROT P), log in, then
+    // `loggedIn` (when given), then ask for the server's features (FEAT, which decides the wire's
+    // encoding). Throws int or FTPReply; `reply` is the login's.
     void OpenSession(std::optional<CFTPControlConnection>& connection, std::vector<std::wstring>& transcript,
                      FTPReply& reply, platform::Event abort, const std::function<void()>& loggedIn);
 
@@ -86,6 +88,13 @@ protected:
     platform::Event AbortEvent() const { return m_abortEvent; }
 
 private:
+    // AUTH TLS and the handshake (unless implicit TLS did it at connect), PBSZ and PROT, as the
+    // destination's encryption asks; nothing for plain FTP or a server that refuses AUTH TLS
+    // where that is allowed. Throws int or FTPReply.
+    void Secure(Session& session, const std::optional<platform::TlsCredentials>& credentials);
+    // The handshake on the control connection, and its facts into the transcript and the trace.
+    void Handshake(Session& session, const platform::TlsCredentials& credentials);
+
     // The task's done message with `result` and whatever the task sends along with it; the
     // result and the payload are freed here when the window is gone.
     virtual void PostDone(std::unique_ptr<CTaskResult> result) = 0;

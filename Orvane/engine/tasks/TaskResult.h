@@ -1,12 +1,15 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Orvane/engine/protocol/FTPReply.h"
+#include "platform/Tls.h"
 
 // The outcome of one task: the last reply a command sequence returned or threw, the lines of
-// the command/reply exchange, and the error code that ended the task (0 for none). It crosses
+// the command/reply exchange, the error code that ended the task (0 for none), and the server's
+// certificate when a TLS handshake got that far (so that a refused one can be shown). It crosses
 // threads only as a heap object posted with the task's done message.
 class CTaskResult {
 public:
@@ -22,4 +25,5 @@ public:
     FTPReply reply;
     std::vector<std::wstring> transcript;
     std::uint32_t errorCode = 0;
+    std::optional<platform::TlsCertificate> certificate;
 };

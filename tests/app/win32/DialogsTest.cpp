@@ -1,6 +1,7 @@
 // The application's dialogs as a user meets them: the destinations list and its buttons, the
 // properties dialog's checks and its Server field, the connection test and the folder browser
-// against a real server; and the hidden upload-mode dialog's notification icon.
+// against a real server, a server certificate trusted from either of them; and the hidden
+// upload-mode dialog's notification icon.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 
 #include "Orvane/app/AboutDlg.h"
 #include "Orvane/app/DlgFTPDestination.h"
@@ -17,13 +19,16 @@
 #include "Orvane/resources/ResourceIds.h"
 #include "platform/Registry.h"
 #include "store/DestinationStore.h"
+#include "platform/Tls.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/TlsTestServer.h"
 #include "tests/support/win32/DialogDriver.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testsupport;
+using testsupport::TlsTestServer;
 
 void ResetStore() {
     platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, L"Software\\Telmora");
@@ -335,6 +340,94 @@ TEST_F(WithServer, BrowsePutsTheChosenFolderAndOnlyTheHostIntoTheFields) {
     }
     EXPECT_EQ(server, L"127.0.0.1");
     EXPECT_EQ(folder, L"pub");
+}
+
+// A server whose self-signed certificate nothing vouches for, and later replaces.
+class WithTlsServer : public FtpServerFixture {
+protected:
+    PyFtpdServer::Options ServerOptions() const override {
+        PyFtpdServer::Options options;
+        options.tls = PyFtpdServer::Options::Tls::Explicit;
+        options.certificate = "self-signed";
+        return options;
+    }
+    void SetUp() override {
+        FtpServerFixture::SetUp();
+        if (ServerStarted()) fs::create_directories(Root() / "pub");
+    }
+
+    // Waits for the question, keeps its text and answers Yes.
+    static std::wstring TrustWhenAsked() {
+        HWND box = WaitForWindow(L"Server certificate");
+        if (!box) return L"";
+        const std::wstring text = MessageBoxText(box);
+        Screenshot(box, "trust-certificate");
+        PostClick(box, IDYES);
+        for (int i = 0; i < 100 && ::IsWindow(box); ++i) ::Sleep(20);
+        return text;
+    }
+
+    // Runs the connection test to its end; its text.
+    static std::wstring Test(HWND dialog, const std::function<void()>& whenAsked) {
+        PostClick(dialog, IDC_TEST);
+        HWND test = WaitForWindow(L"FTP Connection Test");
+        if (!test) return L"";
+        if (whenAsked) whenAsked();
+        std::wstring text;
+        for (int i = 0; i < 1000 && text.rfind(L"Connection succeed", 0) != 0; ++i) {
+            ::Sleep(20);
+            text = ItemText(test, IDC_TEST_TEXT);
+        }
+        PostClick(test, IDOK);
+        for (int i = 0; i < 100 && ::IsWindow(test); ++i) ::Sleep(20);
+        return text;
+    }
+};
+
+// The folder browser and the connection test of the properties dialog ask before they trust a
+// certificate; the answer is kept with the destination on OK, and a replaced certificate is
+// asked about again as changed.
+TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
+    FTPSettings edited;
+    std::wstring askedInBrowser, listed, afterTrust, askedAgain;
+    INT_PTR result = 0;
+    {
+        Helper helper([&] {
+            HWND dialog = WaitForWindow(L"FTP Destination");
+            if (!dialog) return;
+            SetField(dialog, IDC_DISPLAY_NAME, L"Encrypted");
+            SetField(dialog, IDC_SERVER, L"127.0.0.1:" + std::to_wstring(Port()));
+            SetField(dialog, IDC_USERNAME, L"orvane");
+            SetField(dialog, IDC_PASSWORD, L"s3cret");
+            ::SendDlgItemMessageW(dialog, IDC_ENCRYPTION, CB_SETCURSEL, 2, 0);  // TLS required
+            PostClick(dialog, IDC_BROWSE);
+            HWND browser = WaitForWindow(L"Browse Folder");
+            if (!browser) return;
+            askedInBrowser = TrustWhenAsked();
+            HWND list = ::GetDlgItem(browser, IDC_BROWSE_LIST);
+            for (int i = 0; i < 500 && ListTexts(list) != std::vector<std::wstring>{L"pub"}; ++i) ::Sleep(20);
+            listed = ListTexts(list).empty() ? L"" : ListTexts(list).front();
+            PostClick(browser, IDCANCEL);
+            for (int i = 0; i < 100 && ::IsWindow(browser); ++i) ::Sleep(20);
+            afterTrust = Test(dialog, nullptr);  // accepted without a question
+            Server().UseCertificate("unknown-issuer");
+            std::string whyNot;
+            if (Server().StartAgain(whyNot)) afterTrust += Test(dialog, [&] { askedAgain = TrustWhenAsked(); });
+            PostClick(dialog, IDOK);
+        });
+        CDlgFTPDestination dialog(edited);
+        result = dialog.DoModal(nullptr);
+    }
+    EXPECT_EQ(result, IDOK);
+    const platform::Sha256Fingerprint first = TlsTestServer::CertificateFacts("self-signed").fingerprint;
+    const platform::Sha256Fingerprint replaced = TlsTestServer::CertificateFacts("unknown-issuer").fingerprint;
+    EXPECT_NE(askedInBrowser.find(platform::FingerprintText(first)), std::wstring::npos) << testing::PrintToString(askedInBrowser);
+    EXPECT_EQ(listed, L"pub");
+    EXPECT_EQ(afterTrust, L"Connection succeed.\r\n\r\nConnection succeed.\r\n\r\n");
+    EXPECT_EQ(askedAgain.rfind(L"0xa00b0001 Certificate changed\r\n", 0), 0u) << testing::PrintToString(askedAgain);
+    EXPECT_NE(askedAgain.find(platform::FingerprintText(replaced)), std::wstring::npos);
+    EXPECT_EQ(edited.trustedCertificate, replaced);
+    EXPECT_EQ(edited.encryption, FTPEncryption::ExplicitRequired);
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 // What the dialogs show, computed without windows: result texts, the waiting dots, the folder
-// browser's paths and addresses.
+// browser's paths and addresses, the server's certificate and the question whether to trust it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <limits>
+
 #include "Orvane/engine/dialogs/DialogTexts.h"
+#include "Orvane/engine/tasks/SecurityTexts.h"
+#include "platform/ErrorCodes.h"
 
 namespace {
 
@@ -38,7 +43,7 @@ TEST(BrowsePath, GoingUpIsResolvedAndOtherPathsStay) {
     EXPECT_EQ(NormalizeBrowsePath(L"/pub"), L"/pub");
 }
 
-TEST(BrowsePath, AddressNamesThePortOnlyWhenItIsNot21) {
+TEST(BrowsePath, AddressNamesThePortOnlyWhenItIsNotTheSchemesOwn) {
     FTPSettings destination;
     destination.server = L"files.example";
     destination.directory = L"pub";
@@ -46,6 +51,51 @@ TEST(BrowsePath, AddressNamesThePortOnlyWhenItIsNot21) {
     destination.port = 2121;
     destination.directory.clear();
     EXPECT_EQ(FolderAddress(destination), L"ftp://files.example:2121/");
+    destination.encryption = FTPEncryption::ExplicitRequired;
+    destination.port = 21;
+    EXPECT_EQ(FolderAddress(destination), L"ftpes://files.example/");
+    destination.encryption = FTPEncryption::Implicit;
+    destination.port = 990;
+    EXPECT_EQ(FolderAddress(destination), L"ftps://files.example/");
+    destination.port = 21;
+    EXPECT_EQ(FolderAddress(destination), L"ftps://files.example:21/");
+}
+
+// Each fact on a line of its own; a name that holds line breaks cannot forge another line (the
+// fingerprint's, say), and a date no calendar holds is not made up.
+TEST(CertificateText, ShowsEachFactOnItsOwnLine) {
+    using namespace std::chrono;
+    platform::TlsCertificate certificate;
+    certificate.subject = L"CN=ftp.example\r\nSHA-256 fingerprint: 00";
+    certificate.issuer = L"CN=Example CA, O=Example";
+    certificate.notBefore = sys_days{year{2025} / January / 2} + hours{3} + minutes{4} + seconds{5};
+    certificate.notAfter = sys_seconds{seconds{std::numeric_limits<std::int64_t>::max()}};
+    certificate.fingerprint.fill(0xAB);
+    EXPECT_EQ(CertificateText(certificate),
+              L"Subject: CN=ftp.example  SHA-256 fingerprint: 00\r\n"
+              L"Issuer: CN=Example CA, O=Example\r\n"
+              L"Valid from: 2025-01-02 03:04:05 UTC\r\n"
+              L"Valid to: ?\r\n"
+              L"SHA-256 fingerprint: " + platform::FingerprintText(certificate.fingerprint) + L"\r\n");
+}
+
+// The certificate is shown, and asked about, only when it was what failed: a handshake that broke
+// off, or a result without a certificate, has nothing to trust.
+TEST(CertificateText, ShownAndAskedAboutOnlyForARefusedCertificate) {
+    platform::TlsCertificate certificate;
+    certificate.subject = L"CN=ftp.example";
+    CTaskResult untrusted(static_cast<std::uint32_t>(platform::kErrorCertUntrustedRoot), FTPReply{}, {});
+    untrusted.certificate = certificate;
+    const std::wstring shown = TaskResultText(untrusted, L"H\r\n");
+    EXPECT_NE(shown.find(L"\r\n\r\nSubject: CN=ftp.example\r\n"), std::wstring::npos);
+    EXPECT_NE(TrustQuestionText(untrusted).find(CertificateText(certificate)), std::wstring::npos);
+
+    CTaskResult brokenOff(static_cast<std::uint32_t>(platform::kErrorTlsAlgorithmMismatch), FTPReply{}, {});
+    brokenOff.certificate = certificate;
+    EXPECT_EQ(TaskResultText(brokenOff, L"H").find(L"Subject:"), std::wstring::npos);
+    EXPECT_EQ(TrustQuestionText(brokenOff), L"");
+    untrusted.certificate.reset();
+    EXPECT_EQ(TrustQuestionText(untrusted), L"");
 }
 
 }  // namespace

@@ -187,6 +187,7 @@ TEST(BrowserBlockingCall, ListAndButtonsAreInertWhileACreateWaits) {
     platform::Event reached(platform::EventReset::Manual), release(platform::EventReset::Manual);
     auto login = [&] {
         server.Send("220 ready\r\n")
+            .On("AUTH TLS", "500 Unknown command.\r\n")
             .On("USER anna", "331 Password required.\r\n")
             .On("PASS secret", "230 Logged in.\r\n")
             .On("FEAT", "211-Features:\r\n SIZE\r\n211 End\r\n")

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "Orvane/engine/tasks/EngineStrings.h"
+#include "Orvane/engine/tasks/SecurityTexts.h"
+#include "platform/ErrorCodes.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -69,6 +71,35 @@ TEST(ErrorText, EachCodeHasItsTitleAndDescription) {
         EXPECT_EQ(FormatErrorTitle(row.code), row.title);
         EXPECT_EQ(FormatErrorDescription(row.code), row.description);
     }
+}
+
+// Every failure of an encrypted connection names itself, and only a refused certificate leads to
+// the question whether to trust it: a handshake that failed has nothing to trust.
+TEST(ErrorText, TlsFailuresHaveTextsAndOnlyCertificateRefusalsAskForTrust) {
+    const struct {
+        int code;
+        bool asksForTrust;
+    } rows[] = {
+        {platform::kErrorCertUntrustedRoot, true}, {platform::kErrorCertChaining, true},
+        {platform::kErrorCertExpired, true},       {platform::kErrorCertNameMismatch, true},
+        {platform::kErrorCertTrustFailure, true},  {platform::kErrorCertWrongUsage, true},
+        {platform::kErrorCertSignature, true},     {platform::kErrorCertBasicConstraints, true},
+        {platform::kErrorCertChanged, true},       {platform::kErrorTlsNotOffered, false},
+        {platform::kErrorTlsAlgorithmMismatch, false}, {platform::kErrorTlsIllegalMessage, false},
+        {platform::kErrorTlsInternal, false},      {platform::kErrorTlsMessageAltered, false},
+        {platform::kErrorTlsDecryptFailure, false}, {platform::kErrorTlsTruncated, false},
+    };
+    for (const auto& row : rows) {
+        const auto code = static_cast<std::uint32_t>(row.code);
+        SCOPED_TRACE(testing::PrintToString(FormatErrorTitle(code)));
+        EXPECT_EQ(FormatErrorTitle(code).find(L"Unknown error"), std::wstring::npos);
+        EXPECT_NE(FormatErrorDescription(code), L"No additional information is available");
+        EXPECT_EQ(IsCertificateRefusal(code), row.asksForTrust);
+    }
+    EXPECT_EQ(FormatErrorTitle(static_cast<std::uint32_t>(platform::kErrorCertChanged)), L"0xa00b0001 Certificate changed");
+    EXPECT_NE(FormatErrorDescription(static_cast<std::uint32_t>(platform::kErrorCertChanged))
+                  .find(L"the server's certificate has changed"),
+              std::wstring::npos);
 }
 
 TEST(ErrorText, OtherEngineTextsKeepTheirLineBreaks) {

@@ -11,6 +11,7 @@
 
 #include "Orvane/engine/protocol/FTPCommandSequenceCreateDir.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
+#include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
 
@@ -84,7 +85,7 @@ TEST_F(FTPTaskSkeleton, EmptyStartingFolderSendsNoCwd) {
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded());
     EXPECT_EQ(result->reply.code, 230);  // the login's reply
-    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "FEAT", "QUIT"}));
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"AUTH TLS", "USER anna", "PASS secret", "FEAT", "QUIT"}));
 }
 
 TEST_F(FTPTaskSkeleton, StartingFolderGoesToTheWireInTheAnsiCodePage) {
@@ -116,11 +117,14 @@ TEST_F(FTPTaskSkeleton, NameTheAnsiCodePageCannotHoldFailsWith1113BeforeItIsSent
     auto result = Run(Destination(m_server.Port(), L"/\u03a9"));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->errorCode, 1113u);
-    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "FEAT", "QUIT"}));
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"AUTH TLS", "USER anna", "PASS secret", "FEAT", "QUIT"}));
 }
 
 TEST_F(FTPTaskSkeleton, RefusedLoginIsTheReplyNotAnError) {
-    m_server.Send("220 ready\r\n").On("USER anna", "331 Password required.\r\n").On("PASS secret", "530 Login incorrect.\r\n");
+    m_server.Send("220 ready\r\n")
+        .On("AUTH TLS", "502 Not implemented.\r\n")
+        .On("USER anna", "331 Password required.\r\n")
+        .On("PASS secret", "530 Login incorrect.\r\n");
     ScriptQuit(m_server);
     bool stepRan = false;
     auto result = Run(Destination(m_server.Port(), L"/pub"), [&](auto&) { stepRan = true; });
@@ -129,7 +133,7 @@ TEST_F(FTPTaskSkeleton, RefusedLoginIsTheReplyNotAnError) {
     EXPECT_EQ(result->reply.code, 530);
     EXPECT_FALSE(result->Succeeded());
     EXPECT_FALSE(stepRan);
-    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"USER anna", "PASS secret", "QUIT"}));
+    EXPECT_EQ(m_server.Received(), (std::vector<std::string>{"AUTH TLS", "USER anna", "PASS secret", "QUIT"}));
 }
 
 TEST_F(FTPTaskSkeleton, ReplyOfTheOwnStepBecomesTheResult) {
@@ -166,6 +170,66 @@ TEST_F(FTPTaskSkeleton, AbortDuringAWaitEndsWith995) {
     stopper.join();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->errorCode, 995u);
+}
+
+// What the answer to AUTH TLS leads to, by the destination's encryption. A server that cannot do
+// TLS gets the login in clear only where the destination allows it; where TLS is required, or
+// once the server has said 234, nothing of the login goes out unless the handshake succeeded.
+TEST(FTPTaskEncryption, LoginGoesOutInClearOnlyWhereTheDestinationAllowsIt) {
+    const std::vector<std::string> login{"AUTH TLS", "USER anna", "PASS secret", "FEAT", "QUIT"};
+    const std::vector<std::string> noLogin{"AUTH TLS", "QUIT"};
+    const struct {
+        const char* name;
+        FTPEncryption encryption;
+        const char* authReply;  // null: AUTH TLS is not sent
+        bool closes;            // the server ends the connection after its reply
+        std::vector<std::string> received;
+        std::uint32_t errorCode;
+        int replyCode;
+    } rows[] = {
+        {"plain FTP sends no AUTH", FTPEncryption::None, nullptr, false,
+         {"USER anna", "PASS secret", "FEAT", "QUIT"}, 0, 230},
+        {"if offered, not understood", FTPEncryption::ExplicitIfOffered, "500 Unknown command.\r\n", false, login, 0, 230},
+        {"if offered, refused by policy", FTPEncryption::ExplicitIfOffered, "534 Not for you.\r\n", false, login, 0, 230},
+        {"required, not understood", FTPEncryption::ExplicitRequired, "500 Unknown command.\r\n", false, noLogin,
+         static_cast<std::uint32_t>(platform::kErrorTlsNotOffered), 200},
+        {"required, not implemented", FTPEncryption::ExplicitRequired, "502 Not implemented.\r\n", false, noLogin,
+         static_cast<std::uint32_t>(platform::kErrorTlsNotOffered), 200},
+        {"if offered, server closing", FTPEncryption::ExplicitIfOffered, "421 Too many users.\r\n", false, noLogin, 0, 421},
+        {"if offered, no promise of a handshake", FTPEncryption::ExplicitIfOffered, "200 Whatever.\r\n", false, noLogin,
+         static_cast<std::uint32_t>(platform::kErrorUnexpectedReply), 200},
+        // Clear text behind the 234 may be someone else's (RFC 4217, 4): nothing of it is believed.
+        {"if offered, 234 with more behind it", FTPEncryption::ExplicitIfOffered,
+         "234 Proceed.\r\n230 Logged in.\r\n", true, {"AUTH TLS"},
+         static_cast<std::uint32_t>(platform::kErrorUnexpectedReply), 200},
+        // After 234 there is no way back to clear text.
+        {"if offered, 234 and no handshake", FTPEncryption::ExplicitIfOffered, "234 Proceed.\r\n", true, {"AUTH TLS"},
+         static_cast<std::uint32_t>(platform::kErrorConnectionReset), 200},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeFtpServer server;
+        server.Send("220 ready\r\n");
+        if (row.authReply) server.On("AUTH TLS", row.authReply);
+        if (row.closes)
+            server.Close();
+        else if (row.received.size() > 2)
+            ScriptQuit(server.On("USER anna", "331 Password required.\r\n")
+                           .On("PASS secret", "230 Logged in.\r\n")
+                           .On("FEAT", "211 No features\r\n"));
+        else
+            ScriptQuit(server);
+        server.Start();
+        FTPSettings destination = Destination(server.Port());
+        destination.encryption = row.encryption;
+        TaskInbox inbox;
+        ProbeTask(inbox.Ref(), destination, platform::Event(platform::EventReset::Manual), {}).Execute();
+        ASSERT_TRUE(inbox.WaitForResults(1));
+        EXPECT_TRUE(server.Finish());
+        EXPECT_EQ(server.Received(), row.received);
+        EXPECT_EQ(inbox.results[0]->errorCode, row.errorCode);
+        EXPECT_EQ(inbox.results[0]->reply.code, row.replyCode);
+    }
 }
 
 // Whatever a step throws, the task ends with a result that keeps the last reply, and QUIT goes

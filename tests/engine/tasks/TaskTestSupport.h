@@ -24,11 +24,13 @@ inline FTPSettings Destination(std::uint16_t port, std::wstring directory = L"")
     return settings;
 }
 
-// The greeting, a plain login with the destination's user, and the features of a server that
-// does not offer UTF-8 (its names stay in the ANSI code page).
+// The greeting, AUTH TLS refused (the destination takes TLS when offered, as by default), a plain
+// login with the destination's user, and the features of a server that does not offer UTF-8 (its
+// names stay in the ANSI code page).
 inline testsupport::FakeFtpServer& ScriptLogin(testsupport::FakeFtpServer& server,
                                                const char* features = "211-Features:\r\n SIZE\r\n211 End\r\n") {
     return server.Send("220 fake server ready\r\n")
+        .On("AUTH TLS", "500 'AUTH TLS': command not understood.\r\n")
         .On("USER anna", "331 Password required for anna.\r\n")
         .On("PASS secret", "230 Logged in.\r\n")
         .On("FEAT", features);

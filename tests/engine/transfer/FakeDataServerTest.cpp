@@ -1,9 +1,10 @@
 // Uploads and listings against a scripted server for what real servers will not do: a 227 address
 // that is not theirs, a transfer slower than the reply time-out, a reset in the middle of the
 // file or of a listing, a final reply that never comes, a data port that nobody listens on, a
-// listing without end.
+// listing without end; and over TLS, a listing that ends without the server's close alert.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,6 +20,7 @@
 #include "tests/engine/transfer/TransferTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestListener.h"
+#include "tests/support/TlsTestServer.h"
 
 namespace {
 
@@ -242,6 +244,52 @@ TEST_F(FakeDataServer, ListingWithoutEndStopsAtTheBound) {
     EXPECT_GT(sent, CFTPCommandList::kListingLimit);
     EXPECT_LT(sent, CFTPCommandList::kListingLimit * 2);
     EXPECT_TRUE(m_listing.empty());
+}
+
+// Over TLS a listing is whole only when the server's close alert ends it: an end without one may
+// be a cut, a reset that Wine reports as a graceful close included, and must not pass for the
+// folder. The data come from the TLS test server's listing services; the control connection is
+// the scripted server's.
+TEST(TlsListing, EndsWholeOnlyWithTheServersCloseAlert) {
+    std::string whyNot;
+    bool unavailable = false;
+    const auto tls = testsupport::TlsTestServer::Start(whyNot, unavailable);
+    if (!tls) {
+        if (unavailable) GTEST_SKIP() << whyNot;
+        FAIL() << whyNot;
+    }
+    const platform::TlsCredentials credentials(L"localhost",
+                                               testsupport::TlsTestServer::CertificateFacts("leaf").fingerprint);
+    std::string expected;  // what tlsserver.py sends
+    for (int i = 0; i < 400; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "-rw-r--r-- 1 ftp ftp %5d Jan 01 00:00 file %03d.txt\r\n", i * 7, i);
+        expected += line;
+    }
+    const struct {
+        const char* service;
+        int error;
+    } rows[] = {{"listing", 0}, {"listing-cut", platform::kErrorTlsTruncated}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.service);
+        testsupport::FakeFtpServer control;
+        control.Send("220 ready\r\n").On("LIST", "150 Here it comes.\r\n226 Done.\r\n");
+        control.Start();
+        Event abort(EventReset::Manual);
+        CFTPControlConnection connection =
+            CFTPControlConnection::ConnectToServer(L"127.0.0.1", control.Port(), abort, kTimeouts);
+        connection.ReadGreeting(abort, kTimeouts.receive);
+        CFTPCommandList list(tls->Endpoint(row.service), "LIST", abort, credentials);
+        const Outcome outcome = transfertest::OutcomeOf([&] { return list.Execute(connection, abort, kTimeouts); });
+        EXPECT_EQ(outcome.error, row.error);
+        if (row.error == 0) {
+            ASSERT_TRUE(outcome.reply.has_value());
+            EXPECT_EQ(outcome.reply->code, 226);
+            EXPECT_TRUE(list.Listing() == expected) << list.Listing().size() << " bytes";
+        }
+        connection.Close();
+        EXPECT_TRUE(control.Finish());
+    }
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+// Sessions over TLS (RFC 4217) through the engine, against pyftpdlib's TLS handler, which requires
+// TLS for the login and for every data connection: a tree of awkward names stored byte for byte,
+// its folders listed and created, and a certificate the system does not trust accepted only as
+// the user chose it. The same tests run natively (OpenSSL) and under Wine (SChannel).
+#include "Orvane/engine/tasks/FTPEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "Orvane/engine/tasks/ErrorText.h"
+#include "platform/ErrorCodes.h"
+#include "platform/Tls.h"
+#include "tests/engine/tasks/TaskTestSupport.h"
+#include "tests/engine/tasks/UploadTestSupport.h"
+#include "tests/support/AwkwardTree.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TlsTestServer.h"
+
+namespace {
+
+using namespace uploadtest;
+using testsupport::PyFtpdServer;
+using testsupport::TlsTestServer;
+
+constexpr platform::Millis kWait{20000};
+
+// Every file below `folder`, by its path below it with "/" between the parts, and its bytes.
+std::map<std::wstring, std::string> FilesBelow(const fs::path& folder) {
+    std::map<std::wstring, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[WideOf(fs::path(fs::relative(entry.path(), folder).generic_u8string()))] = ReadFile(entry.path());
+    return files;
+}
+
+// A self-signed certificate: nothing vouches for it but the user.
+class EncryptedSession : public testsupport::FtpServerFixture {
+protected:
+    PyFtpdServer::Options ServerOptions() const override {
+        PyFtpdServer::Options options;
+        options.tls = PyFtpdServer::Options::Tls::Explicit;
+        options.certificate = "self-signed";
+        return options;
+    }
+
+    // TLS required, and the certificate trusted as the user would after the connection test.
+    FTPSettings Trusting(std::wstring directory = L"") {
+        FTPSettings destination = DestinationOn(Server(), std::move(directory));
+        destination.encryption = FTPEncryption::ExplicitRequired;
+        destination.trustedCertificate = TlsTestServer::CertificateFacts("self-signed").fingerprint;
+        return destination;
+    }
+
+    std::unique_ptr<CTaskResult> Next() {
+        if (!m_inbox.WaitForResults(++m_expected)) return nullptr;
+        return std::move(m_inbox.results.back());
+    }
+
+    TaskInbox m_inbox;
+    CFTPEngine m_engine{kTimeouts};
+    std::size_t m_expected = 0;
+};
+
+TEST_F(EncryptedSession, CertificateIsAcceptedOnlyAsTheUserChoseIt) {
+    const platform::Sha256Fingerprint shown = TlsTestServer::CertificateFacts("self-signed").fingerprint;
+
+    // Unknown: refused with the certificate's own error, and the certificate comes along to be shown.
+    FTPSettings unknown = Trusting();
+    unknown.trustedCertificate.reset();
+    m_engine.TestConnection(unknown, m_inbox.Ref());
+    auto refused = Next();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->errorCode, static_cast<std::uint32_t>(platform::kErrorCertUntrustedRoot))
+        << testing::PrintToString(FormatErrorTitle(refused->errorCode));
+    ASSERT_TRUE(refused->certificate);
+    EXPECT_EQ(refused->certificate->fingerprint, shown);
+    EXPECT_TRUE(Sent(refused->transcript, L"USER").empty());
+
+    // Trusted by its fingerprint: the session runs inside TLS, and the transcript says how.
+    m_engine.TestConnection(Trusting(), m_inbox.Ref());
+    auto accepted = Next();
+    ASSERT_TRUE(accepted);
+    EXPECT_TRUE(accepted->Succeeded()) << accepted->errorCode << " " << testing::PrintToString(accepted->transcript);
+    for (const wchar_t* command : {L"AUTH TLS", L"PBSZ 0", L"PROT P", L"USER orvane"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(command)));
+        EXPECT_EQ(Sent(accepted->transcript, command).size(), 1u);
+    }
+    EXPECT_TRUE(Contains(accepted->transcript, L", SHA-256 " + platform::FingerprintText(shown)));
+    EXPECT_FALSE(Contains(accepted->transcript, L"s3cret"));
+
+    // The server shows another certificate: not the one the user accepted.
+    Server().UseCertificate("unknown-issuer");
+    std::string whyNot;
+    ASSERT_TRUE(Server().StartAgain(whyNot)) << whyNot;
+    m_engine.TestConnection(Trusting(), m_inbox.Ref());
+    auto changed = Next();
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->errorCode, static_cast<std::uint32_t>(platform::kErrorCertChanged));
+    ASSERT_TRUE(changed->certificate);
+    EXPECT_EQ(changed->certificate->fingerprint, TlsTestServer::CertificateFacts("unknown-issuer").fingerprint);
+}
+
+TEST_F(EncryptedSession, AwkwardTreeArrivesExactlyAndItsFoldersListAndAreCreated) {
+    testsupport::TempDir local;
+    const std::vector<testsupport::AwkwardFile> files = testsupport::AwkwardTree(true);
+    testsupport::WriteAwkwardTree(local.Path() / "awkward", files);
+    const UploadJob job = JobOf(local.Path(), {local.Path() / "awkward"});
+    m_engine.Upload(Trusting(), job.key, job, m_inbox.Ref());
+    auto uploaded = Next();
+    ASSERT_TRUE(uploaded);
+    EXPECT_TRUE(uploaded->Succeeded()) << uploaded->errorCode << " " << testing::PrintToString(uploaded->reply.text);
+    const auto arrived = FilesBelow(Root() / "awkward");
+    EXPECT_EQ(arrived.size(), files.size());
+    for (const auto& file : files) {
+        SCOPED_TRACE(testing::PrintToString(file.path));
+        const auto found = arrived.find(file.path);
+        ASSERT_NE(found, arrived.end());
+        EXPECT_TRUE(found->second == ReadFile(local.Path() / "awkward" / testsupport::NativePath(file.path)));
+    }
+
+    // The listing comes over a TLS data connection too, whole.
+    m_engine.GetDirectoryContent(Trusting(L"/awkward"), m_inbox.Ref());
+    auto listed = Next();
+    ASSERT_TRUE(listed);
+    ASSERT_TRUE(m_inbox.listings.back()) << listed->errorCode;
+    std::vector<std::wstring> names, onDisk;
+    for (const DirectoryEntry& entry : m_inbox.listings.back()->entries) names.push_back(entry.name);
+    for (const auto& entry : fs::directory_iterator(Root() / "awkward")) onDisk.push_back(WideOf(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    std::sort(onDisk.begin(), onDisk.end());
+    EXPECT_EQ(names, onDisk);
+
+    const std::wstring folder = L"neu \u00e9t\u00e9 \u03a9";
+    const CTaskResult created = m_engine.CreateDirectoryAndWait(Trusting(L"/awkward"), folder, kWait);
+    EXPECT_TRUE(created.Succeeded()) << created.errorCode;
+    EXPECT_TRUE(fs::is_directory(Root() / "awkward" / PathOf(folder)));
+}
+
+}  // namespace
