@@ -170,11 +170,18 @@ void CFTPTaskUpload::ChangeRemoteFolder(Session& session, std::vector<std::wstri
     for (std::size_t depth = common; depth < target.size(); ++depth) {
         const std::wstring key = FolderKey(target, depth + 1);
         const std::string name = session.WireName(target[depth]);
-        if (queue.IsKnownFolder(key))
-            session.Open<CFTPCommandSequenceChangeDir>().Run(name);
-        else
+        if (queue.ClaimFolder(key)) {
             session.Open<CFTPCommandSequenceOpenDir>().Run(name);
-        queue.NoteFolder(key);
+        } else {
+            try {
+                session.Open<CFTPCommandSequenceChangeDir>().Run(name);
+            } catch (const FTPReply& refused) {
+                // The lane that claimed it may not have made it yet (or could not): make it here
+                // too. A refused MKD is then the other lane's folder, and the CWD decides.
+                if (refused.code == kReplyClosing) throw;
+                session.Open<CFTPCommandSequenceOpenDir>().Run(name);
+            }
+        }
         current.push_back(target[depth]);
     }
 }
@@ -197,7 +204,10 @@ std::unique_ptr<CTaskResult> CFTPTaskUpload::Outcome(std::vector<LaneOutcome>& l
         transcript.push_back(LaneHeading(index + 1));
         transcript.insert(transcript.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     }
-    return std::make_unique<CTaskResult>(decisive.result->errorCode, decisive.result->reply, std::move(transcript));
+    auto result = std::make_unique<CTaskResult>(decisive.result->errorCode, decisive.result->reply, std::move(transcript));
+    // A refused certificate is the same on every connection; the first lane is the one that met it.
+    result->certificate = decisive.result->certificate ? decisive.result->certificate : lanes.front().result->certificate;
+    return result;
 }
 
 std::optional<std::uint64_t> ParseSizeReply(const std::wstring& reply) {

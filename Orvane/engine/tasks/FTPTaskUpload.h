@@ -60,9 +60,10 @@ private:
                    CUploadQueue& queue);
     // Moves the session from the remote folder `current` to `target` (components below the
     // starting folder): up to their common ancestor with CWD "..", then down, with MKD and CWD
-    // for a folder that no lane of the job has made or entered yet (a refused MKD is a folder
-    // that is there already: the CWD decides), with CWD alone for the others. `current` follows
-    // each step.
+    // for a folder that no lane of the job has come to yet (a refused MKD is a folder that is
+    // there already: the CWD decides), with CWD alone for the others, and MKD and CWD after all
+    // when that CWD is refused (the lane that makes it is not done yet). `current` follows each
+    // step.
     static void ChangeRemoteFolder(Session& session, std::vector<std::wstring>& current,
                                    const std::vector<std::wstring>& target, CUploadQueue& queue);
     // Where to continue `entry` from (0: from its start), asking the server with SIZE. Throws

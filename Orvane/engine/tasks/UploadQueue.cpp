@@ -40,14 +40,9 @@ const CUploadQueue::Item* CUploadQueue::Take(std::size_t lane) {
     return item;
 }
 
-bool CUploadQueue::IsKnownFolder(const std::wstring& folder) const {
+bool CUploadQueue::ClaimFolder(const std::wstring& folder) {
     std::lock_guard guard(m_lock);
-    return m_knownFolders.count(folder) != 0;
-}
-
-void CUploadQueue::NoteFolder(const std::wstring& folder) {
-    std::lock_guard guard(m_lock);
-    m_knownFolders.insert(folder);
+    return m_claimedFolders.insert(folder).second;
 }
 
 void CUploadQueue::Fail(std::size_t lane) {

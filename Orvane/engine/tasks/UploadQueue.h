@@ -30,9 +30,9 @@ public:
     // one); else the first. Null once the files are gone or a lane has failed.
     const Item* Take(std::size_t lane);
 
-    // Whether some lane of this job has made or entered the remote folder (FolderKey's form).
-    bool IsKnownFolder(const std::wstring& folder) const;
-    void NoteFolder(const std::wstring& folder);
+    // True for the first lane of this job that comes to the remote folder (FolderKey's form):
+    // that lane makes it, the others only enter it.
+    bool ClaimFolder(const std::wstring& folder);
 
     // `lane` failed: no lane takes another file from now on. The first failing lane is kept.
     void Fail(std::size_t lane);
@@ -53,7 +53,7 @@ private:
     Folders m_folders;                               // every folder of the job, emptied ones too
     std::set<Head> m_heads;                          // one per folder that still has files
     std::vector<std::optional<Folders::iterator>> m_laneFolders;  // where each lane's last file was
-    std::set<std::wstring> m_knownFolders;
+    std::set<std::wstring> m_claimedFolders;
     std::optional<std::size_t> m_firstFailure;
 };
 
