@@ -193,7 +193,14 @@ TEST_F(Controller, BytesAddUpToTheTotalAcrossARetry) {
     controller.OnUploadFinished(kFailure, kFirst);  // a.bin was cut off
 
     controller.OnRetryTimer();
+    EXPECT_TRUE(job.files.at(PathOf("a.bin")).cutOff);  // the retry may continue it
+    EXPECT_FALSE(job.files.at(PathOf("b.bin")).cutOff);
     controller.OnUploadStarted(kFirst);
+    controller.OnResumed(PathOf("a.bin"), 4096);  // the server kept less than was sent
+    controller.OnProgress(PathOf("a.bin"), 2048);
+    controller.OnResumed(PathOf("a.bin"), 0);  // that went wrong: whole again, the 2048 B still took their time
+    EXPECT_EQ(job.doneBytes, 0);
+    EXPECT_EQ(job.doneBytes - job.carriedBytes, 2048);  // what the estimate goes by
     controller.OnProgress(PathOf("a.bin"), 8192);
     controller.OnProgress(PathOf("a.bin"), 1808);
     controller.OnFileDone(PathOf("a.bin"), kFirst);
