@@ -45,14 +45,21 @@ void StartAndClose(const fs::path& currentFolder) {
     ASSERT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  currentFolder.wstring().c_str(), &startup, &started));
     const platform::win32::UniqueHandle process(started.hProcess), thread(started.hThread);
+    // Its own dialog: another program's window of the same title must not be closed instead.
     HWND dialog = nullptr;
     for (int wait = 0; wait < 600 && !dialog; ++wait) {
-        dialog = ::FindWindowW(L"#32770", L"FTP Folder Uploader");
+        for (HWND found = nullptr; (found = ::FindWindowExW(nullptr, found, L"#32770", L"FTP Folder Uploader"));) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(found, &owner);
+            if (owner == started.dwProcessId) dialog = found;
+        }
         if (!dialog) ::Sleep(50);
     }
+    const bool ended = dialog && ::PostMessageW(dialog, WM_CLOSE, 0, 0) &&
+                       ::WaitForSingleObject(process.Get(), 30000) == WAIT_OBJECT_0;
+    if (!ended) ::TerminateProcess(process.Get(), 1);  // never left running past the test
     ASSERT_NE(dialog, nullptr);
-    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
-    EXPECT_EQ(::WaitForSingleObject(process.Get(), 30000), WAIT_OBJECT_0);
+    EXPECT_TRUE(ended);
 }
 
 class Startup : public testing::Test {

@@ -136,8 +136,19 @@ protected:
         ChildProcess regsvr32(L"C:\\windows\\system32\\regsvr32.exe", {L"/s", WindowsPathOf(ORVANE_SHELLEXT_DLL)});
         ASSERT_EQ(regsvr32.WaitForExit(platform::Millis(60000)), 0);
     }
+    // An uploader that a failed test left running would keep later tests' windows company and
+    // the test program's output open: asked to close, then ended.
     void TearDown() override {
-        if (HWND main = ::FindWindowW(L"OrvaneWindow", L"1")) ::PostMessageW(main, WM_CLOSE, 0, 0);
+        if (HWND main = ::FindWindowW(L"OrvaneWindow", L"1")) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(main, &owner);
+            ::PostMessageW(main, WM_CLOSE, 0, 0);
+            if (!WaitUntilGone(L"OrvaneWindow", L"1", seconds(10)))
+                if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, owner)) {
+                    ::TerminateProcess(process, 1);
+                    ::CloseHandle(process);
+                }
+        }
         Reset();
         FtpServerFixture::TearDown();
     }
@@ -225,19 +236,22 @@ TEST_F(Uploader, ErrorDialogShowsHowFarTheJobGotAndItsLogAndStopEndsTheProgram) 
     HWND main = WaitForAnyWindow(L"#32770", L"FTP Folder Uploader", seconds(30));
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return fs::exists(Root() / "upload" / "site" / "c.txt"); }, seconds(30)));
-    ::Sleep(1000);  // the failure comes right after
+    ::Sleep(3000);  // the failure comes right after; a loaded machine may take a while
 
     // The tray's double click while the failure is pending shows the error dialog.
     ::PostMessageW(main, WM_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK);
     HWND error = WaitForAnyWindow(L"#32770", L"Error information", seconds(20));
     ASSERT_NE(error, nullptr);
-    const std::wstring text = ItemText(error, IDC_ERROR_TEXT);
+    // The window exists before its text is set.
+    std::wstring text;
+    PumpUntil([&] { return !(text = ItemText(error, IDC_ERROR_TEXT)).empty(); }, seconds(10));
     EXPECT_EQ(text.rfind(L"The uploading was interrupted due to following error:\r\n", 0), 0u) << text;
     EXPECT_NE(text.find(L"after 85% of task was completed."), std::wstring::npos) << text;
     PostClick(error, IDC_SEE_LOG);
     HWND log = WaitForAnyWindow(L"#32770", L"FTP Task", seconds(20));
     ASSERT_NE(log, nullptr);
-    const std::wstring transcript = ItemText(log, 5001);
+    std::wstring transcript;
+    PumpUntil([&] { return !(transcript = ItemText(log, 5001)).empty(); }, seconds(10));
     EXPECT_NE(transcript.find(L"STOR c.txt"), std::wstring::npos) << transcript;
     PostClick(log, IDOK);
     ASSERT_TRUE(WaitUntilGone(L"#32770", L"FTP Task", seconds(10)));
