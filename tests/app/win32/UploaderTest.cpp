@@ -230,6 +230,13 @@ TEST_F(SlowUploader, ServerLostMidFileIsRetriedAndASecondHandOffWaitsBehindIt) {
 }
 
 TEST_F(Uploader, ErrorDialogShowsHowFarTheJobGotAndItsLogAndStopEndsTheProgram) {
+    // One connection: the share done in the dialog needs the failing folder to come last, and
+    // several connections would go there at once.
+    {
+        auto key = platform::SystemRegistry().Open(platform::Hive::CurrentUser, kDestinationsPath + L"\\1",
+                                                   platform::Access::ReadWrite);
+        ASSERT_TRUE(key && platform::WriteDword(*key, L"Connections", 1));
+    }
     MakeSite(local.Path());
     BlockFolder(Root());
     HandOff(local.Path() / "site");
@@ -264,12 +271,13 @@ TEST_F(Uploader, ErrorDialogShowsHowFarTheJobGotAndItsLogAndStopEndsTheProgram) 
 // A file deleted while its job runs is left out: the job still succeeds, and before the program
 // ends it says which file it could not read.
 TEST_F(SlowUploader, FileGoneDuringTheUploadIsLeftOutAndNamedBeforeTheProgramEnds) {
-    WriteFile(local.Path() / "site" / "a.bin", 1'000'000, 'a');
+    // Four slow files keep the four connections busy; b.txt comes after them in key order.
+    for (const char* name : {"a1.bin", "a2.bin", "a3.bin", "a4.bin"}) WriteFile(local.Path() / "site" / name, 1'000'000, 'a');
     WriteFile(local.Path() / "site" / "b.txt", 100);
     HandOff(local.Path() / "site");
     ASSERT_NE(WaitForAnyWindow(L"OrvaneWindow", L"1", seconds(30)), nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return SizeOf(Root() / "upload" / "site" / "a.bin") > 0; }, seconds(30)));
-    fs::remove(local.Path() / "site" / "b.txt");  // while a.bin, before it in key order, is still on its way
+    ASSERT_TRUE(PumpUntil([&] { return SizeOf(Root() / "upload" / "site" / "a1.bin") > 0; }, seconds(30)));
+    fs::remove(local.Path() / "site" / "b.txt");  // while the files before it are still on their way
 
     HWND report = WaitForAnyWindow(L"#32770", L"Orvane Upload", seconds(60));
     ASSERT_NE(report, nullptr);
@@ -280,7 +288,7 @@ TEST_F(SlowUploader, FileGoneDuringTheUploadIsLeftOutAndNamedBeforeTheProgramEnd
     EXPECT_NE(::FindWindowW(L"OrvaneWindow", L"1"), nullptr);
     PostClick(report, IDOK);
     ASSERT_TRUE(WaitUntilGone(L"OrvaneWindow", L"1", seconds(20)));
-    EXPECT_EQ(SizeOf(Root() / "upload" / "site" / "a.bin"), 1'000'000u);
+    EXPECT_EQ(SizeOf(Root() / "upload" / "site" / "a4.bin"), 1'000'000u);
     EXPECT_FALSE(fs::exists(Root() / "upload" / "site" / "b.txt"));
 }
 
@@ -346,7 +354,7 @@ TEST_F(SlowUploader, HandOffConfirmedAfterTheRunningJobEndedIsUploadedToo) {
 
     for (HWND window : {::FindWindowW(L"#32770", L"FTP Folder Uploader"), ::FindWindowW(L"OrvaneWindow", L"1")}) {
         ASSERT_NE(window, nullptr);
-        for (UINT message = 0x0800; message <= 0x080C; ++message)
+        for (UINT message = 0x0800; message <= 0x080E; ++message)
             ::PostMessageW(window, message, static_cast<WPARAM>(0xDEAD0000), static_cast<LPARAM>(0x10));
     }
 
