@@ -108,7 +108,7 @@ int Tree(int argc, char** argv) {
     platform::Event finished(platform::EventReset::Auto);
     // Adopts what every upload message carries, as the job controller does.
     platform::MessageWindow inbox(L"OrvaneBench", [&](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-        if (message == WM_UPLOAD_PROGRESS) {
+        if (message == WM_UPLOAD_PROGRESS || message == WM_UPLOAD_RESUMED) {
             platform::AdoptPosted<std::wstring>(wParam);
         } else if (message == WM_UPLOAD_STATUS || message == WM_UPLOAD_FILE_DONE) {
             platform::AdoptPosted<std::wstring>(wParam);

@@ -29,4 +29,8 @@ private:
     std::shared_ptr<EventImpl> m_impl;
 };
 
+// Waits until `first` or `second` is set: 0 for `first` (also when both are), 1 for `second`,
+// -1 when `limit` passed. Consumes an auto-reset event that it reports. Throws int.
+int WaitForEither(Event& first, Event& second, Millis limit);
+
 }  // namespace platform

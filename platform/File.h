@@ -44,5 +44,10 @@ inline int ProbeForReading(const std::wstring& path) {
 void WriteAll(File& file, std::span<const char> data);  // throws int
 std::size_t Read(File& file, std::span<char> into);     // 0 at the end; throws int
 std::uint64_t SizeOf(const File& file);                 // throws int
+// When the file's content was last written, in the system's own units: for telling whether a
+// file changed, not for showing. Throws int.
+std::int64_t LastWriteTime(const File& file);
+// Moves the position the next Read starts from to `offset` bytes from the start. Throws int.
+void Seek(File& file, std::uint64_t offset);
 
 }  // namespace platform

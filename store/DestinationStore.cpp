@@ -77,6 +77,9 @@ FTPDestination DestinationStore::LoadDestination(const std::wstring& basePath, c
     ReadField(key.get(), L"Directory", destination.directory);
     destination.port = static_cast<std::uint16_t>(
         store::ReadIntoFourBytes(key.get(), L"Port", destination.port).value_or(destination.port));
+    // Set from outside, like the program's switches: no dialog writes it.
+    destination.connections =
+        store::ReadIntoFourBytes(key.get(), L"Connections", destination.connections).value_or(destination.connections);
     if (key && m_passwords == Passwords::Load) destination.password = ReadPassword(*key);
     ReadEncryption(key.get(), destination.encryption);
     ReadTrustedCertificate(key.get(), destination.trustedCertificate);

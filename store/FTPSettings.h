@@ -24,6 +24,9 @@ struct FTPSettings {
     std::wstring server;    // host as the user typed it
     std::wstring directory; // starting folder on the server
     std::uint16_t port = 21;
+    // How many control connections an upload may use at once ("Connections"); 1 sends the files
+    // one after another over one connection.
+    std::uint32_t connections = 4;
     FTPEncryption encryption = FTPEncryption::ExplicitIfOffered;
     // The SHA-256 fingerprint of a certificate the user chose to trust although the system does
     // not: connections accept exactly that certificate as well (see platform::TlsCredentials).

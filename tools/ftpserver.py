@@ -4,6 +4,7 @@
 Usage: ftpserver.py ROOT USER PASSWORD STATUS_FILE [--server=KIND] [--cp1252]
                     [--upload-rate=BYTES_PER_SECOND] [--port=N]
                     [--tls=CERT_DIR[:CERTIFICATE]] [--implicit] [--no-tls-reuse]
+                    [--max-per-address=N] [--refuse-rest]
 
 KIND is pyftpdlib (the default), vsftpd, proftpd or pure-ftpd.
 
@@ -20,7 +21,9 @@ are Windows-1252 text, as the uploader sends them to a server that does not offe
 instead of pyftpdlib's UTF-8, and FEAT no longer offers UTF8. With --upload-rate, every data
 connection receives at most that many bytes a second, so that an upload lasts long enough to be
 watched. With --port it listens on that port instead of a free one, as a server started again
-after a stop does.
+after a stop does. With --max-per-address, pyftpdlib takes at most N connections from one
+address and greets the others with 421. With --refuse-rest, pyftpdlib still lists "REST STREAM"
+in FEAT but refuses every REST with 502, as a server whose restart does not work.
 
 vsftpd, proftpd and pure-ftpd are Debian's, each in its own configuration, started as root from
 the packages that tools/fetch-servers unpacks below build/servers (fetched here when missing).
@@ -189,12 +192,19 @@ def serve_pyftpdlib(root, user, password, status_file):
                 return super().push_dtp_data(data, isproducer, file, cmd)
 
         handler = Cp1252Handler
+    if "--refuse-rest" in sys.argv:
+        class RefusingRest(handler):
+            def ftp_REST(self, line):
+                self.respond("502 Restart not available.")
+
+        handler = RefusingRest
     upload_rate = option("upload-rate")
     if upload_rate:
-        class ThrottledReceiver(handlers.ThrottledDTPHandler):
-            read_limit = int(upload_rate)
-
-        handler.dtp_handler = ThrottledReceiver
+        # Over TLS the data connections stay TLS ones, throttled as well.
+        bases = (handlers.ThrottledDTPHandler,)
+        if handler.dtp_handler is not handlers.DTPHandler:
+            bases = (handler.dtp_handler,) + bases
+        handler.dtp_handler = type("ThrottledReceiver", bases, {"read_limit": int(upload_rate)})
     handler.authorizer = authorizer
     handler.banner = "Orvane test server ready."
     handler.passive_ports = None
@@ -215,6 +225,8 @@ def serve_pyftpdlib(root, user, password, status_file):
                 raise
             time.sleep(0.1)
     server.max_cons = 32
+    if option("max-per-address"):
+        server.max_cons_per_ip = int(option("max-per-address"))
     port = server.socket.getsockname()[1]
     watch(status_file)
     report(status_file, "port %d" % port)

@@ -1,5 +1,7 @@
 #include "Orvane/app/HandOffReader.h"
 
+#include <utility>
+
 #include "platform/File.h"
 #include "platform/Folder.h"
 #include "platform/RegistryValues.h"
@@ -9,12 +11,13 @@ namespace {
 // The longest path the system can name, terminator included.
 constexpr std::size_t kPathCapacity = 32768;
 
-std::uint64_t CurrentSize(const std::wstring& path) {
+// The file's size and last write now; zeros for a file that cannot be opened.
+std::pair<std::uint64_t, std::int64_t> CurrentState(const std::wstring& path) {
     try {
         platform::File file = platform::OpenForReading(path);
-        return platform::SizeOf(file);
+        return {platform::SizeOf(file), platform::LastWriteTime(file)};
     } catch (int) {
-        return 0;
+        return {0, 0};
     }
 }
 
@@ -48,7 +51,7 @@ void ReadHandOffKey(const std::wstring& relativeFolder, const std::wstring& keyP
         // A value that is not a path is skipped alone; the files after it still count.
         std::optional<std::wstring> path = platform::ReadString(*key, name, kPathCapacity);
         if (!path) continue;
-        const std::uint64_t size = CurrentSize(*path);
-        job.AddFile({std::move(*path), name, relativeFolder, size});
+        const auto [size, lastWriteTime] = CurrentState(*path);
+        job.AddFile({std::move(*path), name, relativeFolder, size, lastWriteTime});
     }
 }

@@ -52,12 +52,15 @@ std::wstring FormatByteSize(std::int64_t bytes) {
 }
 
 std::wstring EstimateRemainingTime(const UploadJob& job, std::uint32_t nowTick) {
-    if (job.doneBytes <= 0) return platform::LoadText(IDS_TIME_UNKNOWN);
+    // The rate is what this run sent: bytes counted by earlier runs, or found on the server when
+    // a file was resumed, took no time of it.
+    const std::int64_t sent = job.doneBytes - job.carriedBytes;
+    if (sent <= 0) return platform::LoadText(IDS_TIME_UNKNOWN);
     const std::uint32_t elapsed = nowTick - job.startTick;
-    const double estimate = static_cast<double>(job.totalBytes) / static_cast<double>(job.doneBytes) * elapsed;
+    const double estimate = static_cast<double>(job.totalBytes - job.doneBytes) / static_cast<double>(sent) * elapsed;
     // More bytes reported than the job had (a file that grew) leave nothing to wait for; the
     // upper bound only keeps the conversion defined (it is far beyond any real job).
-    const double remainingMs = std::clamp(estimate - elapsed, 0.0, 1e15);
+    const double remainingMs = std::clamp(estimate, 0.0, 1e15);
     const auto remaining = static_cast<std::uint64_t>(remainingMs) / 1000;
     return TwoDigits(remaining / 3600) + L":" + TwoDigits(remaining % 3600 / 60) + L":" + TwoDigits(remaining % 60);
 }

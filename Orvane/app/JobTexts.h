@@ -16,8 +16,8 @@ std::wstring FillText(const std::wstring& format, std::initializer_list<std::wst
 // "1.0MB" from 1048577 bytes on, "1KB" to "1024KB" from 1025 to 1048576, plain digits below.
 std::wstring FormatByteSize(std::int64_t bytes);
 
-// The time still needed at the rate so far, "hh:mm:ss" (hours may take more digits); "unknown"
-// before any byte was counted, when there is no rate yet.
+// The time still needed at the rate this run has sent so far, "hh:mm:ss" (hours may take more
+// digits); "unknown" before this run sent any byte, when there is no rate yet.
 std::wstring EstimateRemainingTime(const UploadJob& job, std::uint32_t nowTick);
 
 // The share done for the progress icon: (done - 1) / total in percent, truncated, within 0..99,

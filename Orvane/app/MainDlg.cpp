@@ -225,6 +225,10 @@ std::optional<LRESULT> CMainDlg::OnUploadMessage(UINT message, WPARAM wParam, LP
         if (const auto path = platform::AdoptPosted<std::wstring>(w))
             m_controller.OnProgress(*path, static_cast<std::int64_t>(lParam));
         return 0;
+    case WM_UPLOAD_RESUMED:
+        if (const auto path = platform::AdoptPosted<std::wstring>(w))
+            m_controller.OnResumed(*path, static_cast<std::int64_t>(lParam));
+        return 0;
     case WM_UPLOAD_FILE_DONE: {
         const auto path = platform::AdoptPosted<std::wstring>(w);
         const auto key = platform::AdoptPosted<std::wstring>(l);

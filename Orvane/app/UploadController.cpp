@@ -91,8 +91,12 @@ void UploadController::Start(UploadJob& job) {
     FTPDestination destination = DestinationStore(m_registry, m_protection).GetDestination(job.destinationNumber);
     if (const auto folder = m_confirmedFolders.find(job.key); folder != m_confirmedFolders.end())
         destination.directory = folder->second;
-    for (const auto& [path, bytes] : m_partialBytes) job.doneBytes -= bytes;
+    for (const auto& [path, bytes] : m_partialBytes) {
+        job.doneBytes -= bytes;
+        if (const auto file = job.files.find(path); file != job.files.end() && bytes > 0) file->second.cutOff = true;
+    }
     m_partialBytes.clear();
+    job.carriedBytes = job.doneBytes;
     m_taskRunning = true;
     m_errorState = false;  // the failure is no longer pending once its retry is under way
     m_host.StartUpload(destination, job.key, job);
@@ -132,6 +136,17 @@ void UploadController::OnProgress(const std::wstring& localPath, std::int64_t by
     if (!job || !job->files.count(localPath)) return;  // a file already confirmed no longer counts
     job->doneBytes += bytes;
     m_partialBytes[localPath] += bytes;
+    ShowProgress(*job);
+}
+
+void UploadController::OnResumed(const std::wstring& localPath, std::int64_t bytes) {
+    UploadJob* job = Find(m_currentKey);
+    if (!job || !job->files.count(localPath)) return;
+    // What this run sent of it stays sent (it took its time), but no longer counts as done.
+    std::int64_t& counted = m_partialBytes[localPath];
+    job->doneBytes += bytes - counted;
+    job->carriedBytes += bytes - counted;
+    counted = bytes;
     ShowProgress(*job);
 }
 

@@ -67,6 +67,10 @@ public:
     void OnDeferredHandOff();
     void OnUploadStarted(const std::wstring& key);
     void OnProgress(const std::wstring& localPath, std::int64_t bytes);
+    // The file's transfer starts over at `bytes` already on the server (0: from its start): those
+    // count as done but not as sent, and what this run counted for the file before no longer
+    // counts.
+    void OnResumed(const std::wstring& localPath, std::int64_t bytes);
     void OnFileDone(const std::wstring& localPath, const std::wstring& key);
     // The upload task could not open the file when its turn came and went on without it.
     void OnFileSkipped(const std::wstring& localPath, const std::wstring& key, int errorCode);
@@ -110,8 +114,9 @@ private:
 
     std::map<std::wstring, UploadJob> m_jobs;
     std::map<std::wstring, std::wstring> m_confirmedFolders;  // key -> starting folder
-    // Bytes counted for files not yet confirmed: a restart sends them again, so they are taken
-    // back from the count first and the count ends at the job's total exactly.
+    // Bytes counted for files not yet confirmed: a restart sends them again (or reports again
+    // what of them is on the server), so they are taken back from the count first and the count
+    // ends at the job's total exactly. Those files are the ones a restart may continue.
     std::map<std::wstring, std::int64_t> m_partialBytes;
     std::wstring m_currentKey;
     // From a failure until the job is started again; only then is the error dialog offered.

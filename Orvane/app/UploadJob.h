@@ -10,6 +10,10 @@ struct UploadFileEntry {
     std::wstring name;            // stored under this name in its remote folder
     std::wstring relativeFolder;  // below the starting folder, components joined by "\"; empty at the top
     std::uint64_t size = 0;       // the size when the job was built; 0 if unreadable then
+    std::int64_t lastWriteTime = 0;  // platform::LastWriteTime when the job was built
+    // Bytes of it went out in an earlier run that did not confirm it: the server may hold a part
+    // of it, which the next run may continue rather than send again.
+    bool cutOff = false;
 };
 
 // A selected item that is not sent because it could not be read: a folder the hand-off could
@@ -31,6 +35,9 @@ struct UploadJob {
     // Counted in 64 bits: one file alone may pass 4 GiB. Nothing stored or sent depends on it.
     std::int64_t totalBytes = 0;    // sum of the sizes when the job was built, less those left out
     std::int64_t doneBytes = 0;     // bytes reported for files still in the map; never reset
+    // Of doneBytes, those not sent since the latest start: counted by earlier runs, or already on
+    // the server when a file was resumed. The estimate goes by the rest.
+    std::int64_t carriedBytes = 0;
     std::int32_t destinationNumber = 0;
     std::wstring destinationName;   // the destination's display name at hand-off time
     std::wstring key;               // the hand-off key's GUID text

@@ -76,4 +76,15 @@ bool Event::Wait(Millis limit) {
     }
 }
 
+int WaitForEither(Event& first, Event& second, Millis limit) {
+    const posix::Deadline deadline(limit);
+    for (;;) {
+        if (first.Impl().TryTake()) return 0;
+        if (second.Impl().TryTake()) return 1;
+        if (deadline.Expired()) return -1;
+        pollfd ready[2] = {{first.Impl().fd, POLLIN, 0}, {second.Impl().fd, POLLIN, 0}};
+        ::poll(ready, 2, deadline.PollTimeout());
+    }
+}
+
 }  // namespace platform

@@ -116,4 +116,14 @@ std::uint64_t SizeOf(const File& file) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+std::int64_t LastWriteTime(const File& file) {
+    struct stat info {};
+    if (::fstat(Fd(file), &info) != 0) ThrowErrno();
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+void Seek(File& file, std::uint64_t offset) {
+    if (::lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) < 0) ThrowErrno();
+}
+
 }  // namespace platform

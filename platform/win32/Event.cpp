@@ -20,4 +20,14 @@ bool Event::Wait(Millis limit) {
     return ::WaitForSingleObject(m_impl->handle.Get(), win32::ToWaitMillis(limit)) == WAIT_OBJECT_0;
 }
 
+int WaitForEither(Event& first, Event& second, Millis limit) {
+    const HANDLE events[2] = {first.Impl().handle.Get(), second.Impl().handle.Get()};
+    switch (::WaitForMultipleObjects(2, events, FALSE, win32::ToWaitMillis(limit))) {
+    case WAIT_OBJECT_0: return 0;
+    case WAIT_OBJECT_0 + 1: return 1;
+    case WAIT_TIMEOUT: return -1;
+    default: throw static_cast<int>(::GetLastError());
+    }
+}
+
 }  // namespace platform

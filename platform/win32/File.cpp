@@ -73,4 +73,17 @@ std::uint64_t SizeOf(const File& file) {
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+std::int64_t LastWriteTime(const File& file) {
+    FILETIME written{};
+    if (!::GetFileTime(Handle(file), nullptr, nullptr, &written)) ThrowLastError();
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(written.dwHighDateTime) << 32) |
+                                     written.dwLowDateTime);
+}
+
+void Seek(File& file, std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(Handle(file), to, nullptr, FILE_BEGIN)) ThrowLastError();
+}
+
 }  // namespace platform

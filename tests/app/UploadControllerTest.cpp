@@ -160,6 +160,34 @@ TEST_F(Controller, FailureWaitsAGrowingDelayAndRetriesToTheConfirmedFolder) {
     EXPECT_EQ(host.quits, 0);
 }
 
+TEST_F(Controller, FileCutOffIsResumedAndItsBytesCountOnce) {
+    HandOff(kFirst, {{"a.bin", 10000}, {"b.bin", 5000}});
+    const UploadJob& job = controller.Jobs().at(kFirst);
+    EXPECT_EQ(job.totalBytes, 15000);
+    controller.OnUploadStarted(kFirst);
+    controller.OnProgress(PathOf("a.bin"), 8192);
+    controller.OnUploadFinished(kFailure, kFirst);  // a.bin was cut off
+
+    controller.OnRetryTimer();
+    EXPECT_TRUE(job.files.at(PathOf("a.bin")).cutOff);  // the retry may continue it
+    EXPECT_FALSE(job.files.at(PathOf("b.bin")).cutOff);
+    controller.OnUploadStarted(kFirst);
+    controller.OnResumed(PathOf("a.bin"), 4096);  // the server kept less than was sent
+    controller.OnProgress(PathOf("a.bin"), 2048);
+    controller.OnResumed(PathOf("a.bin"), 0);  // that went wrong: whole again, the 2048 B still took their time
+    EXPECT_EQ(job.doneBytes, 0);
+    EXPECT_EQ(job.doneBytes - job.carriedBytes, 2048);  // what the estimate goes by
+    controller.OnProgress(PathOf("a.bin"), 8192);
+    controller.OnProgress(PathOf("a.bin"), 1808);
+    controller.OnFileDone(PathOf("a.bin"), kFirst);
+    controller.OnProgress(PathOf("a.bin"), 500);  // a confirmed file no longer counts
+    controller.OnProgress(PathOf("b.bin"), 5000);
+    EXPECT_EQ(job.doneBytes, job.totalBytes);
+    EXPECT_EQ(host.percents.back(), 99);  // never 100
+    EXPECT_EQ(host.tooltip.substr(0, host.tooltip.find(L"\r\n")), L"Uploading to Home");
+    EXPECT_NE(host.tooltip.find(L"Total progress: 14KB of 14KB"), std::wstring::npos);
+}
+
 TEST_F(Controller, LateRedrawLeavesTheFailureTooltip) {
     HandOff(kFirst, {{"big.bin", 1000000}});
     controller.OnUploadStarted(kFirst);

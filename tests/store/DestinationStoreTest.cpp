@@ -129,6 +129,7 @@ TEST_P(Destinations, SavedFieldsLoadBackWithTheirTypesAndAnEmptyPasswordKeepsThe
 TEST_P(Destinations, MissingOrUnreadableValuesLeaveTheDefaults) {
     auto key = UserStoreKey()->Create(L"7");
     EXPECT_EQ(Store().GetDestination(7).port, 21);  // no "Port"
+    EXPECT_EQ(Store().GetDestination(7).connections, 4u);  // nor "Connections"
     const std::wstring c259(259, L'c');
     ASSERT_TRUE(WriteString(*key, L"Dispname", c259));
     EXPECT_EQ(Store().GetDestination(7).displayName, c259);
@@ -144,6 +145,8 @@ TEST_P(Destinations, MissingOrUnreadableValuesLeaveTheDefaults) {
     EXPECT_EQ(Store().GetDefaultDestination(), 259);
     ASSERT_TRUE(UserStoreKey()->Write(L"", {RegistryType::kBinary, {1, 0, 0, 0, 0}}));
     EXPECT_EQ(Store().GetDefaultDestination(), 0);
+    ASSERT_TRUE(key->Write(L"Connections", {RegistryType::kDword, {1, 0, 0, 0}}));
+    EXPECT_EQ(Store().GetDestination(7).connections, 1u);
 }
 
 // A destination from before encrypted connections takes TLS where the server offers it; a value

@@ -106,6 +106,9 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     arguments.push_back(std::wstring(L"--server=") + ServerName(m_options.kind));
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
+    if (m_options.maxPerAddress > 0)
+        arguments.push_back(L"--max-per-address=" + std::to_wstring(m_options.maxPerAddress));
+    if (m_options.refuseRest) arguments.push_back(L"--refuse-rest");
     if (m_port != 0) arguments.push_back(L"--port=" + std::to_wstring(m_port));
     if (m_options.tls != Options::Tls::None) {
         arguments.push_back(L"--tls=" + LinuxPathOf(TlsTestServer::CertificateFolder()) + L":" +

@@ -27,6 +27,8 @@ public:
         std::string password = "s3cret";
         bool cp1252 = false;  // pyftpdlib: command lines and replies in Windows-1252, no UTF8 offered
         int uploadRate = 0;   // pyftpdlib: bytes a second each data connection receives; 0 for no limit
+        int maxPerAddress = 0;  // pyftpdlib: connections it takes from one address (421 beyond); 0 for no limit
+        bool refuseRest = false;  // pyftpdlib: offers "REST STREAM" but refuses every REST
         // pyftpdlib and vsftpd: FTP over TLS, required for the login and every data connection,
         // with one of the test certificates (TlsTestServer::CertificateFacts). Implicit is vsftpd's.
         enum class Tls { None, Explicit, Implicit };

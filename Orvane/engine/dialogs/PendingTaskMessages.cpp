@@ -18,12 +18,13 @@ std::unique_ptr<std::wstring> AdoptText(std::uintptr_t parameter) {
 
 void DiscardPendingTaskMessages(HWND window) {
     MSG message;
-    while (::PeekMessageW(&message, window, WM_UPLOAD_STARTED, WM_UPLOAD_FILE_SKIPPED, PM_REMOVE)) {
+    while (::PeekMessageW(&message, window, WM_UPLOAD_STARTED, WM_UPLOAD_RESUMED, PM_REMOVE)) {
         const auto w = static_cast<std::uintptr_t>(message.wParam);
         const auto l = static_cast<std::uintptr_t>(message.lParam);
         switch (message.message) {
         case WM_UPLOAD_STARTED: AdoptText(l); break;
-        case WM_UPLOAD_PROGRESS: AdoptText(w); break;
+        case WM_UPLOAD_PROGRESS:
+        case WM_UPLOAD_RESUMED: AdoptText(w); break;
         case WM_UPLOAD_STATUS:
         case WM_UPLOAD_FILE_DONE: AdoptText(w), AdoptText(l); break;
         case WM_UPLOAD_FINISHED: platform::AdoptPosted<CTaskResult>(w), AdoptText(l); break;

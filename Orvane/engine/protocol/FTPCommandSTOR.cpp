@@ -43,12 +43,14 @@ std::wstring ErrorNumberLine(int error) {
 
 CFTPCommandSTOR::CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName,
                                  platform::WindowRef progressWindow, platform::Endpoint dataAddress,
-                                 platform::Event abort, std::optional<platform::TlsCredentials> tls)
+                                 platform::Event abort, std::optional<platform::TlsCredentials> tls,
+                                 std::uint64_t offset)
     : CFTPCommand("STOR ", remoteName, {}),
       CThreadDriver(platform::kInfinite),
       m_localPath(std::move(localPath)),
       m_progressWindow(progressWindow),
       m_dataAddress(dataAddress),
+      m_offset(offset),
       m_abort(std::move(abort)),
       m_tls(std::move(tls)) {}
 
@@ -161,6 +163,7 @@ void CFTPCommandSTOR::PostProgress(std::size_t& bytes) const {
 void CFTPCommandSTOR::SendFile(CFTPStream& data) {
     try {
         platform::File file = platform::OpenForReading(m_localPath);
+        if (m_offset > 0) platform::Seek(file, m_offset);
         std::vector<char> buffer(data.Secured() ? kTlsChunkSize : kChunkSize);
         const std::size_t pollEvery = std::max<std::size_t>(1, kAbortPollBytes / buffer.size());
         // Bytes whose report could not be posted travel with the next one, so that the

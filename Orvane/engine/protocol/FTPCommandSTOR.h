@@ -36,9 +36,10 @@ public:
     // once.
     static constexpr std::size_t kAbortPollBytes = 128 * 1024;
 
+    // With `offset`, the transfer sends the local file from that byte on (after a REST).
     CFTPCommandSTOR(std::wstring localPath, std::string_view remoteName, platform::WindowRef progressWindow,
                     platform::Endpoint dataAddress, platform::Event abort,
-                    std::optional<platform::TlsCredentials> tls = std::nullopt);
+                    std::optional<platform::TlsCredentials> tls = std::nullopt, std::uint64_t offset = 0);
     ~CFTPCommandSTOR() override;
 
     FTPReply Execute(CFTPControlConnection& connection, platform::Event& abort,
@@ -64,6 +65,7 @@ private:
     const std::wstring m_localPath;
     const platform::WindowRef m_progressWindow;
     const platform::Endpoint m_dataAddress;
+    const std::uint64_t m_offset;
     platform::Event m_abort;
     const std::optional<platform::TlsCredentials> m_tls;
     // Set once the server has answered STOR (or the command has given up): data sent or closed

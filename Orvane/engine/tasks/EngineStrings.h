@@ -47,6 +47,7 @@ inline constexpr unsigned kInternalErrorTitle = 12330;
 inline constexpr unsigned kInternalErrorDescription = 12331;
 inline constexpr unsigned kListingTooLongTitle = 12332;
 inline constexpr unsigned kListingTooLongDescription = 12333;
+inline constexpr unsigned kConnectionLines = 12360;  // heads each further connection's transcript; "%d" its number
 
 // Encrypted connections (RFC 4217): the transcript's line, the certificate shown to the user, and
 // the question whether to trust it.

@@ -21,25 +21,33 @@ CFTPTask::CFTPTask(platform::WindowRef notifyWindow, FTPSettings destination,
       m_abortEvent(std::move(abortEvent)),
       m_timeouts(timeouts) {}
 
-std::unique_ptr<CTaskResult> CFTPTask::RunSession(const std::function<void(Session&)>& steps) {
+void CFTPTask::OpenSession(std::optional<CFTPControlConnection>& connection, std::vector<std::wstring>& transcript,
+                           FTPReply& reply, platform::Event abort, const std::function<void()>& loggedIn) {
+    connection.emplace(
+        CFTPControlConnection::ConnectToServer(m_destination.server, m_destination.port, abort, m_timeouts));
+    Session session{*connection, transcript, reply, std::move(abort), m_timeouts};
+    // One set of credentials for the connection's life: its data connections resume the control
+    // connection's TLS session, which servers may insist on.
+    std::optional<platform::TlsCredentials> credentials;
+    if (m_destination.encryption != FTPEncryption::None)
+        credentials.emplace(m_destination.server, m_destination.trustedCertificate);
+    if (m_destination.encryption == FTPEncryption::Implicit) Handshake(session, *credentials);
+    reply = session.Open<CFTPCommandSequenceLogin>().Run(platform::ToAnsi(m_destination.userName),
+                                                         platform::ToAnsi(m_destination.password),
+                                                         [&] { Secure(session, credentials); });
+    if (loggedIn) loggedIn();
+    session.Open<CFTPCommandSequenceFeatures>().Run();  // its reply is not the task's
+}
+
+std::unique_ptr<CTaskResult> CFTPTask::RunSession(platform::Event abort, const std::function<void(Session&)>& steps,
+                                                  const std::function<void()>& loggedIn) {
     std::vector<std::wstring> transcript;
     FTPReply reply;
     std::uint32_t errorCode = 0;
     std::optional<CFTPControlConnection> connection;
     try {
-        connection.emplace(CFTPControlConnection::ConnectToServer(
-            m_destination.server, m_destination.port, m_abortEvent, m_timeouts));
-        Session session{*connection, transcript, reply, m_abortEvent, m_timeouts};
-        // One set of credentials for the session's life: its data connections resume the control
-        // connection's TLS session, which servers may insist on.
-        std::optional<platform::TlsCredentials> credentials;
-        if (m_destination.encryption != FTPEncryption::None)
-            credentials.emplace(m_destination.server, m_destination.trustedCertificate);
-        if (m_destination.encryption == FTPEncryption::Implicit) Handshake(session, *credentials);
-        reply = session.Open<CFTPCommandSequenceLogin>().Run(platform::ToAnsi(m_destination.userName),
-                                                             platform::ToAnsi(m_destination.password),
-                                                             [&] { Secure(session, credentials); });
-        session.Open<CFTPCommandSequenceFeatures>().Run();  // its reply is not the task's
+        OpenSession(connection, transcript, reply, abort, loggedIn);
+        Session session{*connection, transcript, reply, abort, m_timeouts};
         steps(session);
     } catch (const FTPReply& refused) {
         reply = refused;
@@ -54,7 +62,7 @@ std::unique_ptr<CTaskResult> CFTPTask::RunSession(const std::function<void(Sessi
         // QUIT swallows every failure of its own (a broken connection, the abort signal); its
         // lines are not part of what the user sees.
         std::vector<std::wstring> quitTranscript;
-        CFTPCommandSequenceQuit(*connection, m_abortEvent, quitTranscript, m_timeouts).Run();
+        CFTPCommandSequenceQuit(*connection, abort, quitTranscript, m_timeouts).Run();
     }
     connection.reset();
     auto result = std::make_unique<CTaskResult>(errorCode, std::move(reply), std::move(transcript));

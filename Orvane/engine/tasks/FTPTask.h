@@ -56,14 +56,25 @@ protected:
         std::string WireName(const std::wstring& text) const { return connection.WireName(text); }
     };
 
-    // The run skeleton between the started and the done message: connect, secure the connection
-    // as the destination says (RFC 4217: implicit TLS at once, or AUTH TLS after the greeting;
-    // then PBSZ 0 and PROT P), log in, ask for the server's features (FEAT, which decides the
-    // wire's encoding), then `steps`
+    // The run skeleton between the started and the done message: OpenSession, then `steps`
     // (which begin with EnterStartingFolder, or a variant of it); whatever happened, QUIT with a
     // transcript of its own and close. `steps` throw int or FTPReply; an int becomes the
     // result's error code and leaves the reply as it was, a thrown reply becomes the reply.
-    std::unique_ptr<CTaskResult> RunSession(const std::function<void(Session&)>& steps);
+    std::unique_ptr<CTaskResult> RunSession(const std::function<void(Session&)>& steps) {
+        return RunSession(m_abortEvent, steps, {});
+    }
+    // The same for one of several connections of a task: its waits end on `abort` instead of the
+    // runner's stop event, and `loggedIn` runs once the server has taken the login.
+    std::unique_ptr<CTaskResult> RunSession(platform::Event abort, const std::function<void(Session&)>& steps,
+                                            const std::function<void()>& loggedIn);
+
+    // How every connection of every task begins: connect (into `connection`, so that the caller
+    // can still QUIT after a later failure), secure it as the destination says (RFC 4217:
+    // implicit TLS at once, or AUTH TLS after the greeting; then PBSZ 0 and PROT P), log in, then
+    // `loggedIn` (when given), then ask for the server's features (FEAT, which decides the wire's
+    // encoding). Throws int or FTPReply; `reply` is the login's.
+    void OpenSession(std::optional<CFTPControlConnection>& connection, std::vector<std::wstring>& transcript,
+                     FTPReply& reply, platform::Event abort, const std::function<void()>& loggedIn);
 
     // CWD into the destination's starting folder when it has one; its reply becomes the reply.
     void EnterStartingFolder(Session& session);
@@ -73,6 +84,8 @@ protected:
 
     platform::WindowRef NotifyWindow() const { return m_notifyWindow; }
     FTPSettings& Destination() { return m_destination; }
+    const FTPSettings& Destination() const { return m_destination; }
+    platform::Event AbortEvent() const { return m_abortEvent; }
 
 private:
     // AUTH TLS and the handshake (unless implicit TLS did it at connect), PBSZ and PROT, as the

@@ -20,6 +20,10 @@ inline constexpr unsigned WM_UPLOAD_PROGRESS = 0x080A;          // std::wstring*
 inline constexpr unsigned WM_UPLOAD_FILE_DONE = 0x080B;         // std::wstring* file key, std::wstring* job key
 inline constexpr unsigned WM_UPLOAD_FINISHED = 0x080C;          // CTaskResult*    std::wstring* job key
 inline constexpr unsigned WM_UPLOAD_FILE_SKIPPED = 0x080D;      // std::wstring* file key, UploadSkip*
+// Before the progress of a file whose transfer starts over in this run: the bytes of it already
+// on the server (a part that REST continues), or 0 when it goes again from its start; either way
+// what was reported for it before in this run no longer counts.
+inline constexpr unsigned WM_UPLOAD_RESUMED = 0x080E;           // std::wstring* local path, bytes there
 
 // What WM_UPLOAD_FILE_SKIPPED carries besides the file key: a file that could not be opened for
 // reading when its turn came, so the upload went on without it.

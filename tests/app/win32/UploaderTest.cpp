@@ -177,9 +177,9 @@ protected:
 // and whole; a second hand-off waits behind it. A file deleted meanwhile is left out, and named
 // before the program ends.
 TEST_F(SlowUploader, ServerLostMidFileIsRetriedAndASecondHandOffWaitsBehindIt) {
-    for (const char* name : {"a.txt", "b.txt"}) WriteFile(local.Path() / "site" / name, 1000);
-    WriteFile(local.Path() / "site" / "big.bin", 1'000'000, 'b');
-    WriteFile(local.Path() / "site" / "zzz" / "gone.txt", 500);
+    // Four slow files keep the four connections busy; gone.txt waits behind them in key order.
+    for (const char* name : {"a.bin", "b.bin", "c.bin", "big.bin"}) WriteFile(local.Path() / "site" / name, 1'000'000, 'b');
+    WriteFile(local.Path() / "site" / "gone.txt", 500);
     WriteFile(local.Path() / "other" / "index.html", 40);
     WriteFile(local.Path() / "other" / "img" / "logo.png", 3000);
     WriteFile(local.Path() / "other" / "docs" / "empty.txt", 0);
@@ -188,7 +188,7 @@ TEST_F(SlowUploader, ServerLostMidFileIsRetriedAndASecondHandOffWaitsBehindIt) {
     HWND window = WaitForAnyWindow(L"OrvaneWindow", L"1", seconds(30));
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return SizeOf(Root() / "upload" / "site" / "big.bin") > 0; }, seconds(30)));
-    fs::remove(local.Path() / "site" / "zzz" / "gone.txt");  // after big.bin in key order
+    fs::remove(local.Path() / "site" / "gone.txt");
     Server().Stop();  // its connections drop in the middle of big.bin: the job fails
     const auto stopped = std::chrono::steady_clock::now();
     HandOff(local.Path() / "other");  // reaches the running uploader: no second program
@@ -205,11 +205,11 @@ TEST_F(SlowUploader, ServerLostMidFileIsRetriedAndASecondHandOffWaitsBehindIt) {
     if (report) {
         EXPECT_EQ(ItemText(report, 0xFFFF),
                   L"Upload to Demo is complete, but these items could not be read and were left out:\r\n" +
-                      (local.Path() / "site" / "zzz" / "gone.txt").wstring() + L" (0x00000002 File not found)");
+                      (local.Path() / "site" / "gone.txt").wstring() + L" (0x00000002 File not found)");
         PostClick(report, IDOK);
     }
     ASSERT_TRUE(UploaderGone(seconds(60)));  // the program ended after its last job
-    // Every file there once and whole: the cut one was sent again over its remains.
+    // Every file there once and whole: the cut ones were continued or sent again.
     ExpectSameTree(local.Path() / "site", Root() / "upload" / "site");
     ExpectSameTree(local.Path() / "other", Root() / "upload" / "other");
     EXPECT_EQ(HandOffKeys(), 0u);  // each success removed its key
@@ -238,7 +238,7 @@ TEST_F(SlowUploader, HandOffConfirmedAfterTheRunningJobEndedIsUploadedToo) {
 
     for (HWND window : {::FindWindowW(L"#32770", L"FTP Folder Uploader"), ::FindWindowW(L"OrvaneWindow", L"1")}) {
         ASSERT_NE(window, nullptr);
-        for (UINT message = 0x0800; message <= 0x080C; ++message)
+        for (UINT message = 0x0800; message <= 0x080E; ++message)
             ::PostMessageW(window, message, static_cast<WPARAM>(0xDEAD0000), static_cast<LPARAM>(0x10));
     }
 

@@ -2,6 +2,7 @@
 // What the task tests share: a destination on the loopback fake server, the script of a login
 // and a QUIT, and a window that plays the dialog a task reports to.
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +78,17 @@ public:
         return true;
     }
 
+    // Waits, dispatching, until `ready()` holds after some message; false after `limit` in all.
+    template <class Ready>
+    bool WaitUntil(Ready ready, platform::Millis limit = platform::Millis(20000)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!ready()) {
+            const auto left = std::chrono::duration_cast<platform::Millis>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !platform::WaitPumpingMessages(m_any, left)) return false;
+        }
+        return true;
+    }
+
     // The upload events of one kind, in order.
     std::vector<std::wstring> Files(unsigned message) const {
         std::vector<std::wstring> files;
@@ -88,15 +100,16 @@ public:
     std::vector<unsigned> messages;                         // every task message, in order
     std::vector<std::unique_ptr<CTaskResult>> results;      // of the done messages
     std::vector<std::unique_ptr<DirectoryContent>> listings;  // of WM_LIST_FINISHED, null included
-    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_FILE_SKIPPED
+    std::vector<UploadEvent> uploads;                       // WM_UPLOAD_STARTED to WM_UPLOAD_RESUMED
 
 private:
     bool OnMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_FILE_SKIPPED) return false;
+        if (message < WM_TEST_CONNECTION_STARTED || message > WM_UPLOAD_RESUMED) return false;
         messages.push_back(message);
+        m_any.Set();
         if (message >= WM_UPLOAD_STARTED) {
             UploadEvent event{message, {}, {}, 0};
-            if (message == WM_UPLOAD_PROGRESS) {
+            if (message == WM_UPLOAD_PROGRESS || message == WM_UPLOAD_RESUMED) {
                 event.file = *platform::AdoptPosted<std::wstring>(wParam);
                 event.bytes = lParam;
             } else if (message == WM_UPLOAD_FILE_SKIPPED) {
@@ -121,5 +134,6 @@ private:
     }
 
     platform::Event m_done{platform::EventReset::Auto};
+    platform::Event m_any{platform::EventReset::Auto};  // some message came
     platform::MessageWindow m_window;
 };

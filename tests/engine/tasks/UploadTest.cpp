@@ -1,12 +1,16 @@
-// Uploads through the engine against the real server: trees arrive byte for byte, the folder
-// walk on the wire, failures that leave exactly the unsent files for the retry, names the code
-// page cannot carry, and a stop in the middle of a file.
+// Uploads through the engine against the real server: trees arrive byte for byte over several
+// connections, the folder walk on the wire, failures that leave exactly the unconfirmed files for
+// the retry, names the code page cannot carry, a stop in the middle of files, a server that takes
+// fewer connections, and a retry that continues a file cut off.
 #include "Orvane/engine/tasks/FTPEngine.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "Orvane/engine/tasks/FTPTaskUpload.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
@@ -15,6 +19,7 @@
 #include "tests/engine/tasks/TaskTestSupport.h"
 #include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TlsTestServer.h"
 #include "tests/support/TestListener.h"
 
 namespace {
@@ -38,17 +43,22 @@ protected:
     // Uploads `job` and returns the result, with the inbox holding every message of the run.
     std::unique_ptr<CTaskResult> Upload(const UploadJob& job, const std::wstring& directory = L"") {
         const std::size_t before = m_inbox.results.size();
-        m_engine.Upload(DestinationOn(Server(), directory), job.key, job, m_inbox.Ref());
-        if (!m_inbox.WaitForResults(before + 1)) return nullptr;
+        m_engine.Upload(Destination(directory), job.key, job, m_inbox.Ref());
+        if (!m_inbox.WaitForResults(before + 1, platform::Millis(60000))) return nullptr;
         return std::move(m_inbox.results.back());
+    }
+    FTPSettings Destination(const std::wstring& directory = L"") {
+        FTPSettings destination = DestinationOn(Server(), directory);
+        if (m_connections) destination.connections = *m_connections;
+        return destination;
     }
 
     // The messages of the latest run, checked for their order: STARTED; per file STATUS, its
-    // progress, FILE_DONE; FINISHED. Returns the bytes reported per local path.
+    // progress, FILE_DONE (the files' messages interleaved, one connection's with another's);
+    // FINISHED. Returns the bytes reported per local path.
     std::map<std::wstring, std::vector<std::intptr_t>> CheckedProgress(const std::wstring& jobKey) {
         std::map<std::wstring, std::vector<std::intptr_t>> progress;
-        std::wstring current;
-        bool open = false;
+        std::set<std::wstring> open, ended;
         if (m_inbox.uploads.empty()) {
             ADD_FAILURE() << "no upload messages";
             return progress;
@@ -56,33 +66,33 @@ protected:
         EXPECT_EQ(m_inbox.uploads.front().message, WM_UPLOAD_STARTED);
         EXPECT_EQ(m_inbox.uploads.back().message, WM_UPLOAD_FINISHED);
         for (const auto& event : m_inbox.uploads) {
-            if (event.message != WM_UPLOAD_PROGRESS) {
+            if (event.message != WM_UPLOAD_PROGRESS && event.message != WM_UPLOAD_RESUMED) {
                 EXPECT_EQ(event.jobKey, jobKey);
             }
             if (event.message == WM_UPLOAD_STATUS) {
-                EXPECT_FALSE(open) << "a file began before the last one was done";
-                current = event.file;
-                open = true;
+                EXPECT_TRUE(open.insert(event.file).second && !ended.count(event.file)) << "began twice";
             } else if (event.message == WM_UPLOAD_PROGRESS) {
-                EXPECT_TRUE(open);
-                EXPECT_EQ(event.file, current);
+                EXPECT_TRUE(open.count(event.file)) << "progress outside the file's transfer";
                 progress[event.file].push_back(event.bytes);
             } else if (event.message == WM_UPLOAD_FILE_DONE) {
-                EXPECT_EQ(event.file, current);
-                open = false;
+                EXPECT_EQ(open.erase(event.file), 1u);
+                ended.insert(event.file);
             } else if (event.message == WM_UPLOAD_FILE_SKIPPED) {
-                EXPECT_FALSE(open) << "a file was left out in the middle of another";
+                EXPECT_TRUE(ended.insert(event.file).second) << "left out after it began";
             }
         }
         return progress;
     }
+
+    // Connections per upload; the destination's default when not set.
+    std::optional<std::uint32_t> m_connections;
 
     testsupport::TempDir m_local;
     TaskInbox m_inbox;
     CFTPEngine m_engine{kTimeouts};
 };
 
-TEST_F(EngineUpload, TreeArrivesByteForByteWithOneLogin) {
+TEST_F(EngineUpload, TreeArrivesByteForByteOverFourConnections) {
     const fs::path base = m_local.Path() / L"base";
     WriteFile(base / L"loose.txt", 100);
     WriteFile(base / L"tree" / L"top.txt", 3000, 'k');
@@ -103,8 +113,12 @@ TEST_F(EngineUpload, TreeArrivesByteForByteWithOneLogin) {
     EXPECT_EQ(TreeOf(Root() / "incoming"), TreeOf(base));
     EXPECT_FALSE(fs::exists(Root() / "incoming" / "tree" / "folder without files"));
 
-    EXPECT_EQ(m_inbox.Files(WM_UPLOAD_STATUS), KeysOf(job));
-    EXPECT_EQ(m_inbox.Files(WM_UPLOAD_FILE_DONE), KeysOf(job));
+    auto sorted = [](std::vector<std::wstring> files) {
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    EXPECT_EQ(sorted(m_inbox.Files(WM_UPLOAD_STATUS)), KeysOf(job));
+    EXPECT_EQ(sorted(m_inbox.Files(WM_UPLOAD_FILE_DONE)), KeysOf(job));
     auto progress = CheckedProgress(job.key);
     for (const auto& [key, entry] : job.files) {
         std::intptr_t sum = 0;
@@ -114,12 +128,14 @@ TEST_F(EngineUpload, TreeArrivesByteForByteWithOneLogin) {
     const std::wstring deep = (base / L"tree" / L"a" / L"b" / L"c" / L"deep.bin").wstring();
     EXPECT_EQ(progress[deep], (std::vector<std::intptr_t>{8192, 8192, 8192, 1}));
 
-    EXPECT_EQ(Sent(result->transcript, L"USER").size(), 1u);
+    // Each connection logs in and sends TYPE I once; nothing after the last file.
+    EXPECT_EQ(Sent(result->transcript, L"USER").size(), 4u);
     EXPECT_EQ(Sent(result->transcript, L"STOR").size(), 7u);
-    EXPECT_EQ(Sent(result->transcript, L"TYPE"), (std::vector<std::wstring>{L"TYPE I", L"TYPE A"}));
+    EXPECT_EQ(Sent(result->transcript, L"TYPE"), std::vector<std::wstring>(4, L"TYPE I"));
 }
 
 TEST_F(EngineUpload, WalksFoldersUpAndDownOnlyWhenTheFolderChanges) {
+    m_connections = 1;  // the walk of one connection
     const fs::path base = m_local.Path();
     WriteFile(base / L"1", 5);
     WriteFile(base / L"2", 6);
@@ -130,7 +146,7 @@ TEST_F(EngineUpload, WalksFoldersUpAndDownOnlyWhenTheFolderChanges) {
     job.AddFile({(base / L"1").wstring(), L"f1", L"a\\b", 5});
     job.AddFile({(base / L"2").wstring(), L"f2", L"\\a\\b", 6});  // another spelling, the same folder
     job.AddFile({(base / L"3").wstring(), L"f3", L"\\c", 7});
-    // Keys order the files; the second file's folder is written differently, so it is a move.
+    // Keys order the files; the second file's folder is only written differently.
     auto result = Upload(job);
     ASSERT_TRUE(result);
     ASSERT_TRUE(result->Succeeded()) << result->errorCode << " " << result->reply.code;
@@ -140,8 +156,7 @@ TEST_F(EngineUpload, WalksFoldersUpAndDownOnlyWhenTheFolderChanges) {
         for (const wchar_t* command : {L"CWD", L"MKD", L"STOR"})
             if (line.rfind(command, 0) == 0) walk.push_back(line.substr(0, line.find_last_not_of(L"\r\n") + 1));
     EXPECT_EQ(walk, (std::vector<std::wstring>{
-                        L"MKD a", L"CWD a", L"MKD b", L"CWD b", L"STOR f1",
-                        L"CWD ..", L"CWD ..", L"MKD a", L"CWD a", L"MKD b", L"CWD b", L"STOR f2",
+                        L"MKD a", L"CWD a", L"MKD b", L"CWD b", L"STOR f1", L"STOR f2",
                         L"CWD ..", L"CWD ..", L"MKD c", L"CWD c", L"STOR f3"}));
     EXPECT_EQ(ReadFile(Root() / "a" / "b" / "f2"), ReadFile(base / L"2"));
     EXPECT_EQ(ReadFile(Root() / "c" / "f3"), ReadFile(base / L"3"));
@@ -153,7 +168,14 @@ TEST_F(EngineUpload, FilesOfOneFolderNeedNoFolderCommandsBetweenThem) {
     auto result = Upload(JobOf(base, {base / L"same"}));
     ASSERT_TRUE(result);
     ASSERT_TRUE(result->Succeeded());
-    EXPECT_EQ(Sent(result->transcript, L"CWD"), std::vector<std::wstring>{L"CWD same"});
+    // Per connection (its transcript follows a heading line): no folder command after its first file.
+    bool stored = false;
+    for (const std::wstring& line : result->transcript) {
+        if (line.rfind(L"---", 0) == 0) stored = false;
+        if (line.rfind(L"STOR", 0) == 0) stored = true;
+        EXPECT_FALSE(stored && (line.rfind(L"CWD", 0) == 0 || line.rfind(L"MKD", 0) == 0)) << line;
+    }
+    EXPECT_EQ(Sent(result->transcript, L"MKD"), std::vector<std::wstring>{L"MKD same"});  // made once
     EXPECT_EQ(Sent(result->transcript, L"STOR").size(), 5u);
 }
 
@@ -174,33 +196,44 @@ TEST_F(EngineUpload, EmptyJobLogsInSetsTheTypesAndSucceeds) {
     auto result = Upload(job);
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded());
-    EXPECT_EQ(Sent(result->transcript, L"TYPE"), (std::vector<std::wstring>{L"TYPE I", L"TYPE A"}));
+    EXPECT_EQ(Sent(result->transcript, L"TYPE"), std::vector<std::wstring>{L"TYPE I"});
     EXPECT_EQ(m_inbox.messages, (std::vector<unsigned>{WM_UPLOAD_STARTED, WM_UPLOAD_FINISHED}));
 }
 
+// One connection's failure ends the sharing out; the others finish the file they are on. What
+// is confirmed leaves the job, and exactly the rest goes on the retry.
 TEST_F(EngineUpload, RetryAfterARefusedFileSendsExactlyTheFilesLeft) {
     const fs::path base = m_local.Path();
-    for (const wchar_t* name : {L"f1", L"f2", L"f3", L"f4"}) WriteFile(base / name, 5000, name[1] == L'3' ? 'x' : 'a');
-    UploadJob job = JobOf(base, {base / L"f1", base / L"f2", base / L"f3", base / L"f4"});
-    fs::create_directories(Root() / "f3");  // a folder where f3 should go: its STOR is refused
+    std::vector<fs::path> selected;
+    for (int i = 10; i < 22; ++i) {
+        selected.push_back(base / (L"f" + std::to_wstring(i)));
+        WriteFile(selected.back(), 5000, static_cast<char>('a' + i));
+    }
+    UploadJob job = JobOf(base, selected);
+    fs::create_directories(Root() / "f13");  // a folder where f13 should go: its STOR is refused
 
     auto first = Upload(job);
     ASSERT_TRUE(first);
     EXPECT_FALSE(first->Succeeded());
     EXPECT_EQ(first->errorCode, 0u);
     EXPECT_EQ(first->reply.code / 100, 5);
-    EXPECT_EQ(Sent(first->transcript, L"STOR"), (std::vector<std::wstring>{L"STOR f1", L"STOR f2", L"STOR f3"}));
-    EXPECT_TRUE(Sent(first->transcript, L"TYPE A").empty());  // the run ended at the failure
     const auto done = m_inbox.Files(WM_UPLOAD_FILE_DONE);
-    EXPECT_EQ(done, (std::vector<std::wstring>{(base / L"f1").wstring(), (base / L"f2").wstring()}));
+    EXPECT_EQ(std::count(done.begin(), done.end(), (base / L"f13").wstring()), 0);
+    EXPECT_LT(done.size(), selected.size() - 1) << "files were still taken after the failure";
+    for (const std::wstring& key : done)  // confirmed means there, whole
+        EXPECT_EQ(ReadFile(Root() / fs::path(key).filename()), ReadFile(key));
 
     // What the job controller does with the reports: finished files leave the job.
     for (const std::wstring& key : done) job.files.erase(key);
-    fs::remove(Root() / "f3");
+    std::vector<std::wstring> left;
+    for (const auto& [key, entry] : job.files) left.push_back(L"STOR " + entry.name);
+    fs::remove(Root() / "f13");
     auto second = Upload(job);
     ASSERT_TRUE(second);
     EXPECT_TRUE(second->Succeeded());
-    EXPECT_EQ(Sent(second->transcript, L"STOR"), (std::vector<std::wstring>{L"STOR f3", L"STOR f4"}));
+    std::vector<std::wstring> stored = Sent(second->transcript, L"STOR");
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, left);
     EXPECT_EQ(TreeOf(Root()), TreeOf(base));
 }
 
@@ -218,7 +251,9 @@ TEST_F(EngineUpload, FilesThatCannotBeReadAreLeftOutAndTheRestIsStored) {
     auto result = Upload(job);
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << result->reply.code;
-    EXPECT_EQ(Sent(result->transcript, L"STOR"), (std::vector<std::wstring>{L"STOR 1", L"STOR 5"}));
+    std::vector<std::wstring> stored = Sent(result->transcript, L"STOR");
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (std::vector<std::wstring>{L"STOR 1", L"STOR 5"}));
     EXPECT_EQ(Sent(result->transcript, L"PASV").size(), 2u);
     EXPECT_TRUE(Contains(result->transcript, (base / L"2").wstring()));
     std::map<std::wstring, std::intptr_t> skipped;
@@ -228,8 +263,9 @@ TEST_F(EngineUpload, FilesThatCannotBeReadAreLeftOutAndTheRestIsStored) {
                            {(base / L"2").wstring(), platform::kErrorFileNotFound},
                            {(base / L"3").wstring(), platform::kErrorAccessDenied},
                            {(base / L"4").wstring(), platform::kErrorSharingViolation}}));
-    EXPECT_EQ(m_inbox.Files(WM_UPLOAD_FILE_DONE),
-              (std::vector<std::wstring>{(base / L"1").wstring(), (base / L"5").wstring()}));
+    std::vector<std::wstring> done = m_inbox.Files(WM_UPLOAD_FILE_DONE);
+    std::sort(done.begin(), done.end());
+    EXPECT_EQ(done, (std::vector<std::wstring>{(base / L"1").wstring(), (base / L"5").wstring()}));
     CheckedProgress(job.key);
     EXPECT_EQ(TreeOf(Root()), (std::map<std::wstring, std::string>{{L"1", ReadFile(base / L"1")},
                                                                      {L"5", ReadFile(base / L"5")}}));
@@ -305,7 +341,6 @@ TEST(EngineUploadFaults, FileCutShortStaysInTheJobAndTheRetrySendsItWhole) {
             .Send("226 Transfer complete.\r\n");
         if (sent == &cut) server.Accept();  // the failed run sends nothing more
     }
-    server.On("TYPE A", "200 Type set to A.\r\n");
     ScriptQuit(server).Start();
 
     TaskInbox inbox;
@@ -340,13 +375,139 @@ TEST(EngineUploadFaults, FileCutShortStaysInTheJobAndTheRetrySendsItWhole) {
     EXPECT_EQ(server.Failures(), std::vector<std::string>{});
 }
 
-TEST(UploadPaths, BuildUpPathClimbsOneLevelPerComponent) {
-    EXPECT_EQ(BuildUpPath(L""), L"");
-    EXPECT_EQ(BuildUpPath(L"\\\\"), L"");
-    EXPECT_EQ(BuildUpPath(L"a"), L"..");
-    EXPECT_EQ(BuildUpPath(L"\\a"), L"..");
-    EXPECT_EQ(BuildUpPath(L"a\\b"), L"..\\..");
-    EXPECT_EQ(BuildUpPath(L"\\\\a\\b\\c"), L"..\\..\\..");
+// The same engine against servers set up otherwise: slowed down, refusing REST, speaking TLS, or
+// taking fewer connections from one address.
+struct ServerCase {
+    const char* name;
+    int uploadRate = 0;
+    bool refuseRest = false;
+    bool tls = false;
+    int maxPerAddress = 0;
+};
+
+void PrintTo(const ServerCase& c, std::ostream* out) { *out << c.name; }
+
+class EngineUploadOn : public EngineUpload, public ::testing::WithParamInterface<ServerCase> {
+protected:
+    testsupport::PyFtpdServer::Options ServerOptions() const override {
+        testsupport::PyFtpdServer::Options options;
+        options.uploadRate = GetParam().uploadRate;
+        options.refuseRest = GetParam().refuseRest;
+        options.maxPerAddress = GetParam().maxPerAddress;
+        if (GetParam().tls) {
+            options.tls = testsupport::PyFtpdServer::Options::Tls::Explicit;
+            options.certificate = "self-signed";
+        }
+        return options;
+    }
+    FTPSettings Destination() {
+        FTPSettings destination = EngineUpload::Destination();
+        if (GetParam().tls) {
+            destination.encryption = FTPEncryption::ExplicitRequired;
+            destination.trustedCertificate = testsupport::TlsTestServer::CertificateFacts("self-signed").fingerprint;
+        }
+        return destination;
+    }
+    std::unique_ptr<CTaskResult> Run(const UploadJob& job) {
+        const std::size_t before = m_inbox.results.size();
+        m_engine.Upload(Destination(), job.key, job, m_inbox.Ref());
+        if (!m_inbox.WaitForResults(before + 1, platform::Millis(60000))) return nullptr;
+        return std::move(m_inbox.results.back());
+    }
+    // Bytes reported for `file` from the `from`th upload message on.
+    std::int64_t ProgressOf(const std::wstring& file, std::size_t from = 0) const {
+        std::int64_t sum = 0;
+        for (std::size_t i = from; i < m_inbox.uploads.size(); ++i)
+            if (m_inbox.uploads[i].message == WM_UPLOAD_PROGRESS && m_inbox.uploads[i].file == file)
+                sum += m_inbox.uploads[i].bytes;
+        return sum;
+    }
+};
+
+using EngineResume = EngineUploadOn;
+
+// The server goes down in the middle of a file and comes back; the retry continues the file
+// where the server's copy ends when the server takes REST, and sends it whole when it does not.
+TEST_P(EngineResume, RetryContinuesAFileCutOffAndTheResultIsWhole) {
+    WriteFile(m_local.Path() / L"big.bin", 50u << 20, 'q');
+    UploadJob job = JobOf(m_local.Path(), {m_local.Path() / L"big.bin"});
+    const std::wstring key = job.files.begin()->first;
+    m_engine.Upload(Destination(), job.key, job, m_inbox.Ref());
+    ASSERT_TRUE(m_inbox.WaitUntil([&] { return ProgressOf(key) >= (10 << 20) || !m_inbox.results.empty(); }));
+    Server().Stop();
+    ASSERT_TRUE(m_inbox.WaitForResults(1));
+    EXPECT_FALSE(m_inbox.results[0]->Succeeded());
+    std::string whyNot;
+    ASSERT_TRUE(Server().StartAgain(whyNot)) << whyNot;
+    const std::uint64_t there = fs::file_size(Root() / "big.bin");
+    ASSERT_GT(there, 0u);
+    ASSERT_LT(there, 50u << 20);
+
+    job.files.begin()->second.cutOff = true;  // as the job controller marks a file with bytes counted
+    const std::size_t from = m_inbox.uploads.size();
+    auto second = Run(job);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(second->Succeeded()) << second->errorCode << " " << testing::PrintToString(second->reply.text);
+    EXPECT_TRUE(ReadFile(Root() / "big.bin") == ReadFile(m_local.Path() / L"big.bin"));
+    const bool resumed = !GetParam().refuseRest;
+    EXPECT_EQ(Sent(second->transcript, L"REST"), std::vector<std::wstring>{L"REST " + std::to_wstring(there)});
+    EXPECT_EQ(ProgressOf(key, from), static_cast<std::int64_t>((50u << 20) - (resumed ? there : 0)));
+    std::vector<std::intptr_t> restarts;
+    for (std::size_t i = from; i < m_inbox.uploads.size(); ++i)
+        if (m_inbox.uploads[i].message == WM_UPLOAD_RESUMED) restarts.push_back(m_inbox.uploads[i].bytes);
+    EXPECT_EQ(restarts, resumed ? std::vector<std::intptr_t>{static_cast<std::intptr_t>(there)}
+                                : std::vector<std::intptr_t>{});
+    EXPECT_EQ(Sent(second->transcript, L"SIZE").size(), 2u);  // before, and to confirm
+    if (!second->Succeeded()) ADD_FAILURE() << testing::PrintToString(second->transcript);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, EngineResume,
+                         ::testing::Values(ServerCase{"rest", 20'000'000}, ServerCase{"rest_refused", 20'000'000, true},
+                                           ServerCase{"rest_over_tls", 20'000'000, false, true}),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+using EngineLanes = EngineUploadOn;
+
+// A server that takes two connections from one address: the job goes over the two.
+TEST_P(EngineLanes, ServerThatTakesFewerConnectionsGetsTheWholeTree) {
+    if (GetParam().maxPerAddress == 0) GTEST_SKIP() << "not limited";
+    const fs::path base = m_local.Path() / L"tree";
+    for (int folder = 0; folder < 4; ++folder)
+        for (int file = 0; file < 10; ++file)
+            WriteFile(base / (L"d" + std::to_wstring(folder)) / (L"f" + std::to_wstring(file)), 1000 + file,
+                      static_cast<char>('a' + folder));
+    auto result = Run(JobOf(m_local.Path(), {base}));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << testing::PrintToString(result->reply.text);
+    EXPECT_EQ(TreeOf(Root() / "tree"), TreeOf(base));
+    EXPECT_EQ(Sent(result->transcript, L"USER").size(), 2u);
+    CheckedProgress(L"{00000000-0000-0000-0000-000000000001}");
+}
+
+// A stop in the middle of four transfers ends them all at once, and no file counts as done.
+TEST_P(EngineLanes, StopEndsEveryConnectionPromptly) {
+    if (GetParam().uploadRate == 0) GTEST_SKIP() << "not slowed";
+    for (int file = 0; file < 8; ++file) WriteFile(m_local.Path() / L"slow" / (L"f" + std::to_wstring(file)), 4u << 20);
+    const UploadJob job = JobOf(m_local.Path(), {m_local.Path() / L"slow"});
+    auto engine = std::make_unique<CFTPEngine>(kTimeouts);
+    engine->Upload(Destination(), job.key, job, m_inbox.Ref());
+    std::set<std::wstring> moving;
+    ASSERT_TRUE(m_inbox.WaitUntil([&] {
+        for (const auto& event : m_inbox.uploads)
+            if (event.message == WM_UPLOAD_PROGRESS) moving.insert(event.file);
+        return moving.size() == 4;
+    }));
+    const auto stopped = std::chrono::steady_clock::now();
+    engine.reset();
+    ASSERT_TRUE(m_inbox.WaitForResults(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2));
+    EXPECT_EQ(m_inbox.results[0]->errorCode, static_cast<std::uint32_t>(platform::kErrorAborted));
+    EXPECT_TRUE(m_inbox.Files(WM_UPLOAD_FILE_DONE).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, EngineLanes,
+                         ::testing::Values(ServerCase{"two_per_address", 0, false, false, 2},
+                                           ServerCase{"slow", 200'000}),
+                         [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace

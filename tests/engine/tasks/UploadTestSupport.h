@@ -13,6 +13,7 @@
 
 #include "Orvane/app/UploadJob.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
+#include "platform/File.h"
 #include "store/FTPSettings.h"
 #include "tests/support/PyFtpdServer.h"
 
@@ -86,8 +87,9 @@ inline UploadJob JobOf(const fs::path& base, const std::vector<fs::path>& select
         std::wstring folder = relative == "." ? L"" : WideOf(relative);
         for (wchar_t& c : folder)
             if (c == L'/') c = L'\\';
-        job.AddFile({WideOf(file), WideOf(file.filename()), folder,
-                     static_cast<std::uint32_t>(fs::file_size(file))});
+        const platform::File opened = platform::OpenForReading(WideOf(file));
+        job.AddFile({WideOf(file), WideOf(file.filename()), folder, platform::SizeOf(opened),
+                     platform::LastWriteTime(opened)});
     };
     for (const fs::path& item : selected) {
         if (fs::is_directory(item)) {
