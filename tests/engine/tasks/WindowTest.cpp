@@ -149,7 +149,6 @@ TEST(WindowPosting, MessagesToTwoWindowsOfAThreadArriveInPostingOrder) {
     EXPECT_EQ(order, (std::vector<int>{100, 201, 102, 203}));
 }
 
-// ---- The pump of blocking waits ---------------------------------------------------------------
 
 TEST(WindowPump, WaitDispatchesMessagesUntilAHandlerSignalsTheEvent) {
     platform::Event done(platform::EventReset::Auto);
