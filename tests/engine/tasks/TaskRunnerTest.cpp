@@ -40,27 +40,6 @@ void ExpectScriptPlayed(FakeFtpServer& server) {
     EXPECT_EQ(server.Failures(), std::vector<std::string>{});
 }
 
-
-TEST(TaskRunnerQueue, TasksQueuedTogetherRunOneAfterAnotherInOrder) {
-    FakeFtpServer server;
-    ScriptMkdir(server, "first", true);
-    ScriptLogin(server)
-        .On("CWD /pub", "250 Directory changed.\r\n")
-        .On("RNFR first", "350 Ready for RNTO.\r\n")
-        .On("RNTO second", "250 Renamed.\r\n");
-    ScriptQuit(server).Start();
-    TaskInbox inbox;
-    CFTPTaskRunner runner(kShortTimeouts);
-    runner.StartCreateDirectory(Destination(server.Port(), L"/pub"), L"first", inbox.Ref());
-    runner.StartRenameDirectory(Destination(server.Port(), L"/pub"), L"first", L"second", inbox.Ref());
-    ASSERT_TRUE(inbox.WaitForResults(2));
-    EXPECT_EQ(inbox.messages, (std::vector<unsigned>{WM_MKDIR_STARTED, WM_MKDIR_FINISHED,
-                                                     WM_RENAME_STARTED, WM_RENAME_FINISHED}));
-    EXPECT_TRUE(inbox.results[1]->Succeeded());
-    ExpectScriptPlayed(server);  // in this order, one session after the other
-}
-
-
 // A wait that times out gives the time-out result; the task's late result must not stand in for
 // the result of the next wait, whether it arrives between the two waits or during the second
 // one. The caller's other windows keep working while it waits: in the second case a message to
@@ -102,7 +81,6 @@ TEST(TaskRunnerWait, LateResultDoesNotAnswerTheNextWait) {
     }
 }
 
-
 // An upload that fails where nothing of its own catches: at once, here.
 class ThrowingUpload : public CFTPTaskUpload {
 public:
@@ -115,7 +93,7 @@ private:
 };
 
 // The runner reports the failure with the task's own done message, so the job controller hears
-// of it as of any failed upload, and goes on with the next task.
+// of it as of any failed upload, and goes on with the tasks queued behind, one after another.
 TEST(TaskRunnerFailure, ExceptionThatEndsATaskIsItsFailedResultAndTheRunnerGoesOn) {
     const struct {
         const char* name;
@@ -127,23 +105,30 @@ TEST(TaskRunnerFailure, ExceptionThatEndsATaskIsItsFailedResultAndTheRunnerGoesO
         {"an engine error", [] { throw 10054; }, 10054},
     };
     FakeFtpServer server;
-    ScriptMkdir(server, "after").Start();
+    ScriptMkdir(server, "first", true);
+    ScriptLogin(server)
+        .On("CWD /pub", "250 Directory changed.\r\n")
+        .On("RNFR first", "350 Ready for RNTO.\r\n")
+        .On("RNTO second", "250 Renamed.\r\n");
+    ScriptQuit(server).Start();
     TaskInbox inbox;
     CFTPTaskRunner runner(kShortTimeouts);
     for (const auto& row : rows)
         runner.QueueTask(std::make_unique<ThrowingUpload>(inbox.Ref(), runner.AbortEvent(), row.fail));
-    runner.StartCreateDirectory(Destination(server.Port(), L"/pub"), L"after", inbox.Ref());
-    ASSERT_TRUE(inbox.WaitForResults(std::size(rows) + 1));
+    runner.StartCreateDirectory(Destination(server.Port(), L"/pub"), L"first", inbox.Ref());
+    runner.StartRenameDirectory(Destination(server.Port(), L"/pub"), L"first", L"second", inbox.Ref());
+    ASSERT_TRUE(inbox.WaitForResults(std::size(rows) + 2));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(rows[i].name);
         EXPECT_EQ(inbox.results[i]->errorCode, rows[i].code);
         ASSERT_EQ(inbox.uploads.at(i).message, WM_UPLOAD_FINISHED);
         EXPECT_EQ(inbox.uploads.at(i).jobKey, L"job");
     }
+    EXPECT_EQ(std::vector<unsigned>(inbox.messages.end() - 4, inbox.messages.end()),
+              (std::vector<unsigned>{WM_MKDIR_STARTED, WM_MKDIR_FINISHED, WM_RENAME_STARTED, WM_RENAME_FINISHED}));
     EXPECT_TRUE(inbox.results.back()->Succeeded());
-    ExpectScriptPlayed(server);
+    ExpectScriptPlayed(server);  // in this order, one session after the other
 }
-
 
 // With the default time-outs the silent server would hold the task for a minute; the stop
 // signal ends the pending socket wait at once, and the tasks behind it never start.

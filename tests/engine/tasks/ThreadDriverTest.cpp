@@ -6,7 +6,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -29,49 +28,22 @@ private:
     std::function<void(void*)> m_proc;
 };
 
-// Records which items ran, and whether two ever ran at once.
+// Records which items ran, and whether two ever ran at once. Read once an item has signalled.
 struct RunLog {
-    std::mutex lock;
     std::vector<int> items;
     std::atomic<int> running{0};
     std::atomic<bool> overlapped{false};
 
     void Enter(int item) {
         if (++running > 1) overlapped = true;
-        std::lock_guard guard(lock);
         items.push_back(item);
     }
     void Leave() { --running; }
-    std::vector<int> Items() {
-        std::lock_guard guard(lock);
-        return items;
-    }
 };
 
 int Id(void* item) { return *static_cast<int*>(item); }
 
 constexpr Millis kPatience{10000};  // a bound for what must happen at once, never reached when all is well
-
-// Item 1 runs until the stop event; the rest run at once. Item 3 signals `lastDone`.
-class StoppableDriver {
-public:
-    StoppableDriver()
-        : driver(kPatience, [this](void* item) {
-              log.Enter(Id(item));
-              if (Id(item) == 1) {
-                  firstRunning.Set();
-                  sawStop = driver.StopEvent().Wait(kPatience);
-              }
-              if (Id(item) == 3) lastDone.Set();
-              log.Leave();
-          }) {}
-
-    RunLog log;
-    std::atomic<bool> sawStop{false};
-    platform::Event firstRunning{platform::EventReset::Manual};
-    platform::Event lastDone{platform::EventReset::Manual};
-    TestDriver driver;
-};
 
 // The worker tests the queue and sets the stop event under the queue lock; QueueItem tests the
 // event again under that lock. Each round lets the worker leave its item at the very moment
@@ -150,22 +122,35 @@ TEST(ThreadDriverStop, StopRightAfterQueueingStillRunsTheItemTheWorkerWasStarted
 // Stop ends the running item through the stop event and leaves the items behind it queued:
 // they run first next time.
 TEST(ThreadDriverStop, ItemsBehindAStoppedOneStayQueued) {
-    StoppableDriver s;
+    RunLog log;
+    std::atomic<bool> sawStop{false};
+    platform::Event firstRunning(platform::EventReset::Manual);
+    platform::Event lastDone(platform::EventReset::Manual);
     int a = 1, b = 2, c = 3;
-    EXPECT_TRUE(s.driver.StopEvent().IsSet());  // idle
-    EXPECT_TRUE(s.driver.QueueItem(&a));        // started a worker
-    ASSERT_TRUE(s.firstRunning.Wait(kPatience));
-    EXPECT_FALSE(s.driver.StopEvent().IsSet());  // a task only ever sees it fire as an abort
-    EXPECT_FALSE(s.driver.QueueItem(&b));        // appended to the running worker
-    EXPECT_FALSE(s.driver.StopWorker());  // ended in time: nothing abandoned
-    EXPECT_TRUE(s.sawStop);
-    EXPECT_TRUE(s.driver.StopEvent().IsSet());
-    EXPECT_EQ(s.log.Items(), (std::vector<int>{1}));
+    std::unique_ptr<TestDriver> driver;
+    driver = std::make_unique<TestDriver>(kPatience, [&](void* item) {
+        log.Enter(Id(item));
+        if (Id(item) == 1) {
+            firstRunning.Set();
+            sawStop = driver->StopEvent().Wait(kPatience);
+        }
+        if (Id(item) == 3) lastDone.Set();
+        log.Leave();
+    });
+    EXPECT_TRUE(driver->StopEvent().IsSet());  // idle
+    EXPECT_TRUE(driver->QueueItem(&a));        // started a worker
+    ASSERT_TRUE(firstRunning.Wait(kPatience));
+    EXPECT_FALSE(driver->StopEvent().IsSet());  // a task only ever sees it fire as an abort
+    EXPECT_FALSE(driver->QueueItem(&b));        // appended to the running worker
+    EXPECT_FALSE(driver->StopWorker());          // ended in time: nothing abandoned
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(driver->StopEvent().IsSet());
+    EXPECT_EQ(log.items, (std::vector<int>{1}));
 
-    s.driver.QueueItem(&c);
-    ASSERT_TRUE(s.lastDone.Wait(kPatience));
-    EXPECT_EQ(s.log.Items(), (std::vector<int>{1, 2, 3}));
-    EXPECT_FALSE(s.log.overlapped);
+    driver->QueueItem(&c);
+    ASSERT_TRUE(lastDone.Wait(kPatience));
+    EXPECT_EQ(log.items, (std::vector<int>{1, 2, 3}));
+    EXPECT_FALSE(log.overlapped);
 }
 
 // What a stuck item keeps alive for itself: the driver may be gone before it ends.
@@ -207,7 +192,7 @@ TEST(ThreadDriverStop, WorkerStuckPastTheTimeOutIsLetGoNotKilled) {
     EXPECT_TRUE(driver->QueueItem(&later1));  // a fresh worker, while the old one is still stuck
     driver->QueueItem(&later2);
     ASSERT_TRUE(laterDone.Wait(kPatience));
-    EXPECT_EQ(log.Items(), (std::vector<int>{2, 3}));
+    EXPECT_EQ(log.items, (std::vector<int>{2, 3}));
     driver.reset();  // the stuck worker is still inside its item
 
     stuck->release.Set();
