@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Orvane/engine/tasks/EngineStrings.h"
 #include "Orvane/engine/tasks/SecurityTexts.h"
@@ -39,27 +40,22 @@ TEST(ErrorText, EachCodeHasItsTitleAndDescription) {
 // Every failure of an encrypted connection names itself, and only a refused certificate leads to
 // the question whether to trust it: a handshake that failed has nothing to trust.
 TEST(ErrorText, TlsFailuresHaveTextsAndOnlyCertificateRefusalsAskForTrust) {
-    const struct {
-        int code;
-        bool asksForTrust;
-    } rows[] = {
-        {platform::kErrorCertUntrustedRoot, true}, {platform::kErrorCertChaining, true},
-        {platform::kErrorCertExpired, true},       {platform::kErrorCertNameMismatch, true},
-        {platform::kErrorCertTrustFailure, true},  {platform::kErrorCertWrongUsage, true},
-        {platform::kErrorCertSignature, true},     {platform::kErrorCertBasicConstraints, true},
-        {platform::kErrorCertChanged, true},       {platform::kErrorTlsNotOffered, false},
-        {platform::kErrorTlsAlgorithmMismatch, false}, {platform::kErrorTlsIllegalMessage, false},
-        {platform::kErrorTlsInternal, false},      {platform::kErrorTlsMessageAltered, false},
-        {platform::kErrorTlsDecryptFailure, false}, {platform::kErrorTlsTruncated, false},
-    };
-    for (const auto& row : rows) {
-        const auto code = static_cast<std::uint32_t>(row.code);
-        SCOPED_TRACE(testing::PrintToString(FormatErrorTitle(code)));
-        EXPECT_EQ(FormatErrorTitle(code).find(L"Unknown error"), std::wstring::npos);
-        EXPECT_NE(FormatErrorDescription(code), kNoInformation);
-        EXPECT_EQ(IsCertificateRefusal(code), row.asksForTrust);
+    using namespace platform;
+    for (const bool refusal : {true, false}) {
+        for (int code : refusal ? std::vector<int>{kErrorCertUntrustedRoot, kErrorCertChaining, kErrorCertExpired,
+                                                   kErrorCertNameMismatch, kErrorCertTrustFailure, kErrorCertWrongUsage,
+                                                   kErrorCertSignature, kErrorCertBasicConstraints, kErrorCertChanged}
+                                : std::vector<int>{kErrorTlsNotOffered, kErrorTlsAlgorithmMismatch,
+                                                   kErrorTlsIllegalMessage, kErrorTlsInternal, kErrorTlsMessageAltered,
+                                                   kErrorTlsDecryptFailure, kErrorTlsTruncated}) {
+            const auto error = static_cast<std::uint32_t>(code);
+            SCOPED_TRACE(testing::PrintToString(FormatErrorTitle(error)));
+            EXPECT_EQ(FormatErrorTitle(error).find(L"Unknown error"), std::wstring::npos);
+            EXPECT_NE(FormatErrorDescription(error), kNoInformation);
+            EXPECT_EQ(IsCertificateRefusal(error), refusal);
+        }
     }
-    EXPECT_EQ(FormatErrorTitle(static_cast<std::uint32_t>(platform::kErrorCertChanged)), L"0xa00b0001 Certificate changed");
+    EXPECT_EQ(FormatErrorTitle(static_cast<std::uint32_t>(kErrorCertChanged)), L"0xa00b0001 Certificate changed");
 }
 
 TEST(ErrorText, OtherEngineTextsKeepTheirLineBreaks) {
