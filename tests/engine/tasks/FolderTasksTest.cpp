@@ -1,18 +1,13 @@
-// The folder tasks through the engine against the real server: the connection test, listings
-// that fall back to the nearest existing folder, creating and renaming folders, and several
-// engines working at the same time.
 #include "Orvane/engine/tasks/FTPEngine.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <set>
 
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
 #include "tests/engine/tasks/UploadTestSupport.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/TestListener.h"
 
 namespace {
@@ -38,186 +33,98 @@ protected:
         WriteFile(Root() / "pub" / "readme.txt", 10);
     }
 
-    std::unique_ptr<CTaskResult> TestConnection(FTPSettings destination) {
-        m_engine.TestConnection(std::move(destination), m_inbox.Ref());
-        return NextResult();
+    CTaskResult Create(const std::wstring& path) {
+        return m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), path, kWait);
     }
-
-    // Lists `directory`; the listing (null when the task failed) goes to `content`.
-    std::unique_ptr<CTaskResult> List(FTPSettings destination, std::unique_ptr<DirectoryContent>& content) {
-        m_engine.GetDirectoryContent(std::move(destination), m_inbox.Ref());
-        auto result = NextResult();
-        if (result && !m_inbox.listings.empty()) content = std::move(m_inbox.listings.back());
-        return result;
-    }
-
-    std::unique_ptr<CTaskResult> NextResult() {
-        if (!m_inbox.WaitForResults(++m_expected)) return nullptr;
-        return std::move(m_inbox.results.back());
-    }
-
-    FTPSettings WrongPassword() {
-        FTPSettings destination = DestinationOn(Server());
-        destination.password = L"not the password";
-        return destination;
+    CTaskResult Rename(const std::wstring& from, const std::wstring& to) {
+        return m_engine.RenameDirectoryAndWait(DestinationOn(Server(), L"/pub"), from, to, kWait);
     }
 
     TaskInbox m_inbox;
     CFTPEngine m_engine{kTimeouts};
-    std::size_t m_expected = 0;
 };
 
-TEST_F(FolderTasks, ConnectionTestReportsLoginAndStartingFolder) {
-    auto good = TestConnection(DestinationOn(Server()));
-    ASSERT_TRUE(good);
-    EXPECT_TRUE(good->Succeeded());
-    EXPECT_TRUE(Sent(good->transcript, L"CWD").empty());  // empty starting folder: no CWD
-    EXPECT_TRUE(Sent(good->transcript, L"QUIT").empty());  // QUIT's lines are not shown
-
-    auto inFolder = TestConnection(DestinationOn(Server(), L"/pub/alpha"));
-    ASSERT_TRUE(inFolder);
-    EXPECT_TRUE(inFolder->Succeeded());
-    EXPECT_EQ(Sent(inFolder->transcript, L"CWD"), (std::vector<std::wstring>{L"CWD /pub/alpha"}));
-
-    auto missing = TestConnection(DestinationOn(Server(), L"/nowhere"));
-    ASSERT_TRUE(missing);
-    EXPECT_FALSE(missing->Succeeded());
-    EXPECT_EQ(missing->errorCode, 0u);
-    EXPECT_EQ(missing->reply.code, 550);
-
-    auto refused = TestConnection(WrongPassword());
-    ASSERT_TRUE(refused);
-    EXPECT_FALSE(refused->Succeeded());
-    EXPECT_EQ(refused->errorCode, 0u);
-    EXPECT_EQ(refused->reply.code, 530);
-    EXPECT_TRUE(Contains(refused->transcript, L"PASS"));
-
-    EXPECT_EQ(m_inbox.messages,
-              (std::vector<unsigned>{WM_TEST_CONNECTION_STARTED, WM_TEST_CONNECTION_FINISHED,
-                                     WM_TEST_CONNECTION_STARTED, WM_TEST_CONNECTION_FINISHED,
-                                     WM_TEST_CONNECTION_STARTED, WM_TEST_CONNECTION_FINISHED,
-                                     WM_TEST_CONNECTION_STARTED, WM_TEST_CONNECTION_FINISHED}));
-}
-
+// Each refused folder gives way to its parent, one component at a time; a relative folder that
+// does not exist gives the login folder, reported as the empty folder; a failed listing still
+// reports, with no content.
 TEST_F(FolderTasks, ListingReportsTheFolderItReallyEntered) {
-    std::unique_ptr<DirectoryContent> pub;
-    auto result = List(DestinationOn(Server(), L"/pub"), pub);
-    ASSERT_TRUE(result && pub);
-    EXPECT_TRUE(result->Succeeded());
-    EXPECT_EQ(pub->folder, L"/pub");
-    EXPECT_EQ(FolderNames(*pub), (std::set<std::wstring>{L"alpha", L"beta gamma"}));
-    EXPECT_NE(pub->listing.find(L"readme.txt"), std::wstring::npos);
-
-    std::unique_ptr<DirectoryContent> slashed;
-    ASSERT_TRUE(List(DestinationOn(Server(), L"/pub//"), slashed) && slashed);
-    EXPECT_EQ(slashed->folder, L"/pub");
-
-    // Each refused folder gives way to its parent, one component at a time.
-    std::unique_ptr<DirectoryContent> climbed;
-    result = List(DestinationOn(Server(), L"/pub/gone/deeper"), climbed);
-    ASSERT_TRUE(result && climbed);
-    EXPECT_TRUE(result->Succeeded());
-    EXPECT_EQ(climbed->folder, L"/pub");
-    EXPECT_EQ(Sent(result->transcript, L"CWD"),
-              (std::vector<std::wstring>{L"CWD /pub/gone/deeper", L"CWD /pub/gone", L"CWD /pub"}));
-    EXPECT_EQ(FolderNames(*climbed), FolderNames(*pub));
-
-    // A relative folder that does not exist: the login folder, reported as the empty folder.
-    std::unique_ptr<DirectoryContent> login;
-    result = List(DestinationOn(Server(), L"nothere"), login);
-    ASSERT_TRUE(result && login);
-    EXPECT_TRUE(result->Succeeded());
-    EXPECT_EQ(login->folder, L"");
-    EXPECT_EQ(FolderNames(*login), (std::set<std::wstring>{L"pub"}));
-}
-
-TEST_F(FolderTasks, FailedListingCarriesNoContent) {
-    m_engine.GetDirectoryContent(WrongPassword(), m_inbox.Ref());
-    auto result = NextResult();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->reply.code, 530);
-    ASSERT_EQ(m_inbox.listings.size(), 1u);
-    EXPECT_EQ(m_inbox.listings.front(), nullptr);
-    EXPECT_EQ(m_inbox.messages, (std::vector<unsigned>{WM_LIST_STARTED, WM_LIST_FINISHED}));
+    const std::set<std::wstring> pub{L"alpha", L"beta gamma"};
+    FTPSettings wrongPassword = DestinationOn(Server());
+    wrongPassword.password = L"not the password";
+    const struct {
+        FTPSettings destination;
+        const wchar_t* entered;  // null: the listing fails
+        std::set<std::wstring> folders;
+        std::vector<std::wstring> cwds;
+    } rows[] = {
+        {DestinationOn(Server(), L"/pub//"), L"/pub", pub, {L"CWD /pub"}},
+        {DestinationOn(Server(), L"/pub/gone/deeper"), L"/pub", pub,
+         {L"CWD /pub/gone/deeper", L"CWD /pub/gone", L"CWD /pub"}},
+        {DestinationOn(Server(), L"nothere"), L"", {L"pub"}, {L"CWD nothere"}},
+        {wrongPassword, nullptr, {}, {}},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(testing::PrintToString(rows[i].destination.directory));
+        m_engine.GetDirectoryContent(rows[i].destination, m_inbox.Ref());
+        ASSERT_TRUE(m_inbox.WaitForResults(i + 1));
+        ASSERT_EQ(m_inbox.listings.size(), i + 1);
+        const CTaskResult& result = *m_inbox.results.back();
+        const DirectoryContent* content = m_inbox.listings.back().get();
+        EXPECT_EQ(Sent(result.transcript, L"CWD"), rows[i].cwds);
+        if (!rows[i].entered) {
+            EXPECT_EQ(result.reply.code, 530);
+            EXPECT_EQ(content, nullptr);
+            continue;
+        }
+        EXPECT_TRUE(result.Succeeded());
+        ASSERT_TRUE(content);
+        EXPECT_EQ(content->folder, rows[i].entered);
+        EXPECT_EQ(FolderNames(*content), rows[i].folders);
+    }
 }
 
 TEST_F(FolderTasks, CreateMakesTheFolderBesideExistingOnesWithoutEnteringIt) {
     // A created component is not entered: the next one is made beside it.
-    CTaskResult created = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"new\\inner", kWait);
+    CTaskResult created = Create(L"new\\inner");
     EXPECT_TRUE(created.Succeeded()) << created.errorCode << " " << created.reply.code;
     EXPECT_EQ(Sent(created.transcript, L"MKD"), (std::vector<std::wstring>{L"MKD new", L"MKD inner"}));
     EXPECT_TRUE(fs::is_directory(Root() / "pub" / "new"));
     EXPECT_TRUE(fs::is_directory(Root() / "pub" / "inner"));
 
     // An existing component is entered, so a path below it is created where it belongs.
-    CTaskResult below = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"alpha\\leaf", kWait);
-    EXPECT_TRUE(below.Succeeded()) << below.errorCode << " " << below.reply.code;
+    EXPECT_TRUE(Create(L"alpha\\leaf").Succeeded());
     EXPECT_TRUE(fs::is_directory(Root() / "pub" / "alpha" / "leaf"));
 
     // A name that is taken by a file can be neither made nor entered.
-    CTaskResult refused = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"readme.txt", kWait);
-    EXPECT_FALSE(refused.Succeeded());
+    CTaskResult refused = Create(L"readme.txt");
     EXPECT_EQ(refused.errorCode, 0u);
     EXPECT_EQ(refused.reply.code / 100, 5);
-    EXPECT_TRUE(fs::is_regular_file(Root() / "pub" / "readme.txt"));
 
     // pyftpdlib offers UTF-8: a name that no ANSI code page holds arrives as it is, and only
     // ill-formed text (a lone surrogate) has no bytes to go out as.
-    CTaskResult chinese = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"\u4e2d\u6587", kWait);
-    EXPECT_TRUE(chinese.Succeeded()) << chinese.errorCode << " " << chinese.reply.code;
+    EXPECT_TRUE(Create(L"\u4e2d\u6587").Succeeded());
     EXPECT_TRUE(fs::is_directory(Root() / "pub" / PathOf(L"\u4e2d\u6587")));
-    const std::wstring broken{L'a', static_cast<wchar_t>(0xDC00)};
-    CTaskResult unrepresentable = m_engine.CreateDirectoryAndWait(DestinationOn(Server(), L"/pub"), broken, kWait);
-    EXPECT_EQ(unrepresentable.errorCode, 1113u);
-    EXPECT_TRUE(Sent(unrepresentable.transcript, L"MKD").empty());
+    EXPECT_EQ(Create(std::wstring{L'a', static_cast<wchar_t>(0xDC00)}).errorCode, 1113u);
 }
 
 TEST_F(FolderTasks, RenameMovesTheFolderAndReportsARefusal) {
     WriteFile(Root() / "pub" / "alpha" / "inside.txt", 7);
-    CTaskResult renamed = m_engine.RenameDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"alpha", L"omega", kWait);
+    CTaskResult renamed = Rename(L"alpha", L"omega");
     EXPECT_TRUE(renamed.Succeeded()) << renamed.errorCode << " " << renamed.reply.code;
     EXPECT_FALSE(fs::exists(Root() / "pub" / "alpha"));
     EXPECT_EQ(ReadFile(Root() / "pub" / "omega" / "inside.txt").size(), 7u);
 
-    CTaskResult missing = m_engine.RenameDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"alpha", L"delta", kWait);
-    EXPECT_FALSE(missing.Succeeded());
+    CTaskResult missing = Rename(L"alpha", L"delta");
     EXPECT_EQ(missing.errorCode, 0u);
     EXPECT_EQ(missing.reply.code / 100, 5);
-    EXPECT_TRUE(fs::is_directory(Root() / "pub" / "omega"));
 
     // Onto a folder that exists and holds files: the server's RNTO refusal is the result.
     WriteFile(Root() / "pub" / "beta gamma" / "kept.txt", 5);
-    CTaskResult taken =
-        m_engine.RenameDirectoryAndWait(DestinationOn(Server(), L"/pub"), L"omega", L"beta gamma", kWait);
-    EXPECT_FALSE(taken.Succeeded());
+    CTaskResult taken = Rename(L"omega", L"beta gamma");
     EXPECT_EQ(taken.reply.code / 100, 5);
     EXPECT_EQ(Sent(taken.transcript, L"RNTO"), (std::vector<std::wstring>{L"RNTO beta gamma"}));
     EXPECT_EQ(ReadFile(Root() / "pub" / "beta gamma" / "kept.txt").size(), 5u);
     EXPECT_TRUE(fs::is_directory(Root() / "pub" / "omega"));
-}
-
-TEST_F(FolderTasks, EnginesRunSideBySide) {
-    testsupport::TempDir local;
-    for (int folder = 0; folder < 5; ++folder)
-        for (int file = 0; file < 20; ++file)
-            WriteFile(local.Path() / ("f" + std::to_string(folder)) / ("n" + std::to_string(file)), 3000 + file,
-                      static_cast<char>('a' + folder));
-    UploadJob job = JobOf(local.Path(), {local.Path()});
-    ASSERT_EQ(job.files.size(), 100u);
-    fs::create_directories(Root() / "up");
-
-    CFTPEngine uploader{kTimeouts}, tester{kTimeouts}, lister{kTimeouts};
-    uploader.Upload(DestinationOn(Server(), L"/up"), job.key, job, m_inbox.Ref());
-    tester.TestConnection(DestinationOn(Server(), L"/pub"), m_inbox.Ref());
-    lister.GetDirectoryContent(DestinationOn(Server(), L"/pub"), m_inbox.Ref());
-    ASSERT_TRUE(m_inbox.WaitForResults(3, kWait));
-
-    for (const auto& result : m_inbox.results) EXPECT_TRUE(result->Succeeded()) << result->reply.code;
-    ASSERT_EQ(m_inbox.listings.size(), 1u);
-    ASSERT_TRUE(m_inbox.listings.front());
-    EXPECT_EQ(FolderNames(*m_inbox.listings.front()), (std::set<std::wstring>{L"alpha", L"beta gamma"}));
-    EXPECT_EQ(TreeOf(Root() / "up"), TreeOf(local.Path()));
-    EXPECT_EQ(std::count(m_inbox.messages.begin(), m_inbox.messages.end(), WM_UPLOAD_FILE_DONE), 100);
 }
 
 // Some servers refuse LIST in an empty folder ("450 No files found"): the folder is listed as
@@ -236,10 +143,8 @@ TEST(FolderListing, EmptyFolderRefusedAsNoFilesIsAnEmptyListing) {
     engine.GetDirectoryContent(Destination(server.Port(), L"/pub/empty"), inbox.Ref());
     ASSERT_TRUE(inbox.WaitForResults(1));
     EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->reply.code;
-    EXPECT_TRUE(Contains(inbox.results[0]->transcript, L"450 No files found"));
     ASSERT_EQ(inbox.listings.size(), 1u);
     ASSERT_TRUE(inbox.listings[0]);
-    EXPECT_EQ(inbox.listings[0]->folder, L"/pub/empty");
     EXPECT_TRUE(inbox.listings[0]->entries.empty());
 }
 

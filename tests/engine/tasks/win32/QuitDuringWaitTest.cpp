@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Orvane/engine/tasks/FTPTaskRunner.h"
 #include "platform/Window.h"
-#include "tests/engine/tasks/TaskTestSupport.h"
 
 namespace {
 
@@ -30,22 +28,6 @@ TEST(WindowPump, QuitDuringAWaitIsTakenOutAndPutBackAfterIt) {
     EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(message.wParam, 7u);
     EXPECT_FALSE(::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST(TaskRunnerWait, QuitDuringABlockingCallLetsItFinishAndStaysForTheMessageLoop) {
-    testsupport::FakeFtpServer server;
-    ScriptLogin(server).On("MKD made", "257 Created.\r\n");
-    ScriptQuit(server).Start();
-    CFTPTaskRunner runner(FTPTimeouts{platform::Millis(5000), platform::Millis(5000)});
-    ::PostQuitMessage(3);
-
-    CTaskResult result = runner.CreateDirectoryAndWait(Destination(server.Port()), L"made", platform::Millis(20000));
-    EXPECT_TRUE(result.Succeeded());
-
-    MSG message;
-    ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(message.wParam, 3u);
-    EXPECT_TRUE(server.Finish());
 }
 
 }  // namespace
