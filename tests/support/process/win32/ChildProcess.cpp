@@ -39,7 +39,7 @@ std::wstring EnvironmentBlock(const ChildProcess::Environment& extra) {
     wchar_t* own = ::GetEnvironmentStringsW();
     const wchar_t* end = own;
     while (*end) end += wcslen(end) + 1;
-    block.append(own, end + 1);  // with the empty entry that ends it
+    block.append(static_cast<const wchar_t*>(own), end + 1);  // with the empty entry that ends it
     ::FreeEnvironmentStringsW(own);
     return block;
 }
