@@ -13,12 +13,10 @@
 
 namespace testsupport {
 
-// An FTP server in the test process, on loopback, that plays a script: the things real servers
-// will not do on request (replies cut into pieces, silence, a dropped connection, hostile
-// lengths, one-time-password challenges). Built up step by step, then Start()ed; a thread
-// accepts the first connection and runs the steps in order. Every command line it reads is
-// recorded. When the script is done it goes on reading (and recording) without answering until
-// the client closes.
+// An FTP server in the test process, on loopback, that plays a script of what real servers will
+// not do on request (replies cut into pieces, silence, a dropped connection, hostile lengths).
+// Once Start()ed, a thread accepts the first connection and runs the steps in order, recording
+// every command line it reads; after the script it reads on, silent, until the client closes.
 class FakeFtpServer {
 public:
     FakeFtpServer() = default;  // listens on a free loopback port; throws int
@@ -29,7 +27,9 @@ public:
     std::string PassiveReply() const;
 
     // Sends `bytes`; with `pieceSize`, in sends of that many bytes each.
-    FakeFtpServer& Send(std::string bytes, std::size_t pieceSize = 0) { return Add(Kind::Send, std::move(bytes), pieceSize); }
+    FakeFtpServer& Send(std::string bytes, std::size_t pieceSize = 0) {
+        return Add(Kind::Send, std::move(bytes), pieceSize);
+    }
     // Reads the next command line; one that is not `line` (without CR LF) is noted in Failures().
     FakeFtpServer& Expect(std::string line) { return Add(Kind::Expect, std::move(line)); }
     FakeFtpServer& On(std::string line, std::string reply) { return Expect(std::move(line)).Send(std::move(reply)); }
@@ -44,9 +44,8 @@ public:
     FakeFtpServer& Accept() { return Add(Kind::Accept); }
 
     void Start() { m_thread = std::thread([this] { Run(); }); }
-    // Waits until the script has ended and the client has closed the connection; false when
-    // that did not happen within `limit` (the server is then stopped). Received() is complete
-    // afterwards.
+    // Waits until the script has ended and the client has closed; false when that did not happen
+    // within `limit` (the server is then stopped). Received() is complete afterwards.
     bool Finish(platform::Millis limit = platform::Millis(5000));
 
     // The command lines received so far, without CR LF, in order, across connections.
