@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@ namespace testsupport {
 class ChildProcess {
 public:
     using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
+    using Clock = std::chrono::steady_clock;
 
     // `program` is a path of this platform; under Wine "Z:\usr\bin\python3" starts the Linux
     // program. `environment` is added to this process's environment for the child. Throws int.
@@ -23,21 +25,24 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // The next line of its output, without the line end; nullopt at the end of its output or
-    // when no whole line came within `limit`.
-    std::optional<std::string> ReadLine(platform::Millis limit);
-
     // Reads its output until it ends (or `limit` passes) and returns its exit code, or nullopt
     // when it did not end in time. What it printed meanwhile is in Output().
-    std::optional<int> WaitForExit(platform::Millis limit);
+    std::optional<int> WaitForExit(platform::Millis limit) {
+        const Clock::time_point deadline = Clock::now() + limit;
+        while (Fill(deadline)) {
+        }
+        return ExitCode(deadline);
+    }
     const std::string& Output() const { return m_output; }
-
-    // Closes its standard input (servers that watch it end then).
-    void CloseInput();
 
     struct Impl;
 
 private:
+    // Adds what it wrote to m_output; false once its output has ended or at `deadline`.
+    bool Fill(Clock::time_point deadline);
+    // Its exit code once its output has ended, waiting for it until `deadline`.
+    std::optional<int> ExitCode(Clock::time_point deadline);
+
     std::unique_ptr<Impl> m_impl;
     std::string m_output;
 };

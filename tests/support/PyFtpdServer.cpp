@@ -1,6 +1,5 @@
 #include "tests/support/PyFtpdServer.h"
 
-#include <chrono>
 #include <fstream>
 #include <system_error>
 #include <thread>
@@ -13,75 +12,58 @@ namespace testsupport {
 namespace {
 
 constexpr platform::Millis kReadyLimit{15000};
-// The first start of a Debian server may fetch and unpack the packages first.
-constexpr platform::Millis kRealServerReadyLimit{120000};
-
-#ifdef _WIN32
-// Wine maps the Linux root to drive Z:.
-const std::filesystem::path kPython = L"Z:\\usr\\bin\\python3";
-const std::filesystem::path kTempBase = L"Z:\\tmp";
-#else
-const std::filesystem::path kPython = "/usr/bin/python3";
-const std::filesystem::path kTempBase = "/tmp";
-#endif
+// The first start of a Debian server may fetch and unpack the packages first, the first TLS
+// server of a test program makes the test certificates first.
+constexpr platform::Millis kSlowReadyLimit{120000};
 
 std::wstring Wide(const std::string& text) { return platform::FromAnsi(text); }
 
-// The line the server wrote to its status file, once it is there (the server renames it into
-// place whole).
-std::optional<std::string> StatusLine(const std::filesystem::path& file) {
+const wchar_t* const kServerNames[] = {L"pyftpdlib", L"vsftpd", L"proftpd", L"pure-ftpd"};  // by Kind
+
+// The first line of `file`, once it has its line end (the scripts rename it into place whole).
+std::optional<std::string> FirstLine(const std::filesystem::path& file) {
     std::ifstream in(file);
     std::string line;
-    if (!in || !std::getline(in, line)) return std::nullopt;
+    if (!std::getline(in, line) || in.eof()) return std::nullopt;
     return line;
-}
-
-std::filesystem::path ScriptPath() { return SourceDir() / "tools" / "ftpserver.py"; }
-
-const wchar_t* ServerName(PyFtpdServer::Kind kind) {
-    switch (kind) {
-    case PyFtpdServer::Kind::Vsftpd: return L"vsftpd";
-    case PyFtpdServer::Kind::Proftpd: return L"proftpd";
-    case PyFtpdServer::Kind::PureFtpd: return L"pure-ftpd";
-    default: return L"pyftpdlib";
-    }
 }
 
 }  // namespace
 
 std::filesystem::path SourceDir() {
-    std::wstring dir = EnvironmentVariable(L"ORVANE_SOURCE_DIR");
-#ifdef _WIN32
-    if (!dir.empty() && dir[0] == L'/') {
-        for (wchar_t& c : dir)
-            if (c == L'/') c = L'\\';
-        dir = L"Z:" + dir;
-    }
-#endif
-    return dir;
+    const std::filesystem::path dir = EnvironmentVariable(L"ORVANE_SOURCE_DIR");
+    return dir.empty() ? dir : HostPath(dir.string());
 }
 
-PyFtpdServer::PyFtpdServer(const Options& options, const std::filesystem::path& rootBase)
-    : m_options(options), m_root(rootBase) {}
-
-// The process goes first (closing its input ends it natively), then the status folder (which
-// ends it under Wine), then the root.
-PyFtpdServer::~PyFtpdServer() = default;
+std::optional<std::string> StartScript(std::optional<ChildProcess>& process, const std::filesystem::path& script,
+                                       std::vector<std::wstring> arguments, const std::filesystem::path& status,
+                                       platform::Millis limit, std::string& whyNot, bool& unavailable) {
+    const std::filesystem::path python = HostPath("/usr/bin/python3");
+    std::error_code error;
+    unavailable = !std::filesystem::exists(python, error);
+    if (unavailable || !std::filesystem::exists(SourceDir() / script, error)) {
+        whyNot = unavailable ? "no python3 on this machine" : script.string() + " not found (no ORVANE_SOURCE_DIR?)";
+        return std::nullopt;
+    }
+    arguments.insert(arguments.begin(), LinuxPathOf(SourceDir() / script));
+    try {
+        process.emplace(python.wstring(), arguments);
+    } catch (int code) {
+        whyNot = "could not start python3 (error " + std::to_string(code) + ")";
+        return std::nullopt;
+    }
+    constexpr platform::Millis kPoll{20};
+    for (auto waited = platform::Millis(0); waited < limit; waited += kPoll) {
+        if (std::optional<std::string> line = FirstLine(status)) return line;
+        std::this_thread::sleep_for(kPoll);
+    }
+    whyNot = script.string() + " did not start within " + std::to_string(limit.count()) + " ms";
+    return std::nullopt;
+}
 
 std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot,
                                                   bool& unavailable) {
-    std::error_code error;
-    unavailable = true;
-    if (!std::filesystem::exists(kPython, error)) {
-        whyNot = "no " + kPython.string() + " on this machine";
-        return nullptr;
-    }
-    if (SourceDir().empty() || !std::filesystem::exists(ScriptPath(), error)) {
-        whyNot = "tools/ftpserver.py not found (ORVANE_SOURCE_DIR is not set?)";
-        unavailable = false;
-        return nullptr;
-    }
-    std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options, kTempBase));
+    std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options));
     if (!server->Launch(whyNot, unavailable)) return nullptr;
     return server;
 }
@@ -99,11 +81,11 @@ bool PyFtpdServer::StartAgain(std::string& whyNot) {
 
 // Starts the script on m_port (0 for a free one) and waits, bounded, until it listens.
 bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
-    m_state.emplace(kTempBase);
+    m_state.emplace(HostPath("/tmp"));
     const std::filesystem::path statusFile = m_state->Path() / "status";
-    std::vector<std::wstring> arguments{LinuxPathOf(ScriptPath()), LinuxPathOf(Root()),
-                                        Wide(m_options.user), Wide(m_options.password), LinuxPathOf(statusFile)};
-    arguments.push_back(std::wstring(L"--server=") + ServerName(m_options.kind));
+    const wchar_t* server = kServerNames[static_cast<int>(m_options.kind)];
+    std::vector<std::wstring> arguments{LinuxPathOf(Root()), Wide(m_options.user), Wide(m_options.password),
+                                        LinuxPathOf(statusFile), std::wstring(L"--server=") + server};
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
     if (m_options.maxPerAddress > 0)
@@ -116,42 +98,18 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
         if (m_options.tls == Options::Tls::Implicit) arguments.push_back(L"--implicit");
         if (RunningUnderWine()) arguments.push_back(L"--no-tls-reuse");
     }
-    try {
-        m_process.emplace(kPython.wstring(), arguments);
-    } catch (int code) {
-        whyNot = "could not start python3 (error " + std::to_string(code) + ")";
-        unavailable = false;
-        return false;
+    const bool quick = m_options.kind == Kind::Pyftpdlib && m_options.tls == Options::Tls::None;
+    const std::optional<std::string> line = StartScript(m_process, "tools/ftpserver.py", arguments, statusFile,
+                                                        quick ? kReadyLimit : kSlowReadyLimit, whyNot, unavailable);
+    // "port N" once it listens, "missing pyftpdlib" or "needs root" when it cannot.
+    if (line && line->rfind("port ", 0) == 0) {
+        m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
+        return true;
     }
-    // The script writes "port N" once it listens, "missing pyftpdlib" when it cannot. A process
-    // that Wine starts from Linux cannot be waited for, so the file is polled, within a bound.
-    constexpr platform::Millis kPoll{20};
-    // The first TLS server of a test program makes the test certificates first.
-    const platform::Millis limit = m_options.kind == Kind::Pyftpdlib && m_options.tls == Options::Tls::None
-                                       ? kReadyLimit
-                                       : kRealServerReadyLimit;
-    for (auto waited = platform::Millis(0); waited < limit; waited += kPoll) {
-        if (std::optional<std::string> line = StatusLine(statusFile)) {
-            if (line->rfind("port ", 0) == 0) {
-                m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
-                return true;
-            }
-            if (*line == "missing pyftpdlib") {
-                whyNot = "python3-pyftpdlib is not installed";
-                return false;
-            }
-            if (*line == "needs root") {
-                whyNot = "the Debian FTP servers run only as root";
-                return false;
-            }
-            unavailable = false;
-            whyNot = "the FTP server did not start: " + *line;
-            return false;
-        }
-        std::this_thread::sleep_for(kPoll);
+    if (line) {
+        unavailable = *line == "missing pyftpdlib" || *line == "needs root";
+        whyNot = unavailable ? "the FTP server cannot run here: " + *line : "the FTP server did not start: " + *line;
     }
-    unavailable = false;
-    whyNot = "the FTP server did not start within " + std::to_string(limit.count()) + " ms";
     return false;
 }
 
@@ -163,7 +121,5 @@ void FtpServerFixture::SetUp() {
     if (unavailable) GTEST_SKIP() << whyNot;
     FAIL() << whyNot;
 }
-
-void FtpServerFixture::TearDown() { m_server.reset(); }
 
 }  // namespace testsupport

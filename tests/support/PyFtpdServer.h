@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,12 +13,9 @@
 
 namespace testsupport {
 
-// A real FTP server on a free loopback port with a temporary root, started by tools/ftpserver.py
-// (run by /usr/bin/python3): Debian's pyftpdlib, serving one user with full rights, or one of
-// Debian's vsftpd, proftpd and pure-ftpd, which need root and serve "/upload" as the writable
-// folder (see the script). Natively a child process; under Wine the same Linux program, started
-// through drive Z:. It reports through a status file rather than its output, which Wine does
-// not pass on from Linux programs.
+// A real FTP server on a free loopback port with a temporary root, started by tools/ftpserver.py:
+// Debian's pyftpdlib, serving one user with full rights, or one of Debian's vsftpd, proftpd and
+// pure-ftpd, which need root and serve "/upload" as the writable folder (see the script).
 class PyFtpdServer {
 public:
     enum class Kind { Pyftpdlib, Vsftpd, Proftpd, PureFtpd };
@@ -36,13 +34,9 @@ public:
         std::string certificate = "leaf";
     };
 
-    // Starts the server and waits (bounded) until it listens. On failure returns null, `whyNot`
-    // says why, and `unavailable` tells a machine without python3 or pyftpdlib, or a run
-    // without root for the others (a reason to skip), from a server that did not come up (a
-    // failure).
+    // Starts the server and waits (bounded) until it listens. Null on failure, as StartScript.
     static std::unique_ptr<PyFtpdServer> Start(const Options& options, std::string& whyNot,
                                                bool& unavailable);
-    ~PyFtpdServer();
 
     // Ends the server as a crash would: its connections drop. Start again resumes it on the same
     // port and folder, as a server that comes back; false (with `whyNot`) if it does not.
@@ -52,31 +46,30 @@ public:
     void UseCertificate(std::string certificate) { m_options.certificate = std::move(certificate); }
 
     std::uint16_t Port() const { return m_port; }
-    // The folder the user sees as "/".
-    const std::filesystem::path& Root() const { return m_root.Path(); }
+    const std::filesystem::path& Root() const { return m_root.Path(); }  // the user's "/"
     const Options& Settings() const { return m_options; }
 
 private:
-    PyFtpdServer(const Options& options, const std::filesystem::path& rootBase);
+    explicit PyFtpdServer(const Options& options) : m_options(options) {}
     bool Launch(std::string& whyNot, bool& unavailable);
 
+    // Destroyed in reverse: the process (closing its input ends it natively), the status folder
+    // (which ends it under Wine), the root.
     Options m_options;
-    TempDir m_root;
-    std::optional<TempDir> m_state;  // holds the status file; the server ends once it is gone
+    TempDir m_root{HostPath("/tmp")};
+    std::optional<TempDir> m_state;
     std::optional<ChildProcess> m_process;
     std::uint16_t m_port = 0;
 };
 
 // Owns one PyFtpdServer per test: started in SetUp (the test is skipped, with the reason, when
-// the machine has no pyftpdlib), ended in TearDown.
+// the machine has no pyftpdlib), ended in TearDown. A derived SetUp goes on only when
+// ServerStarted(); otherwise the test is already skipped or failed.
 class FtpServerFixture : public ::testing::Test {
 protected:
     virtual PyFtpdServer::Options ServerOptions() const { return {}; }
-
-    // A derived SetUp goes on only when ServerStarted(); otherwise the test is already skipped
-    // or failed.
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override { m_server.reset(); }
     bool ServerStarted() const { return m_server != nullptr; }
 
     PyFtpdServer& Server() { return *m_server; }
@@ -89,5 +82,14 @@ private:
 
 // The source tree, from ORVANE_SOURCE_DIR (set by ctest), as a path of this platform.
 std::filesystem::path SourceDir();
+
+// Starts the python script `script` of the source tree with `arguments` and waits (bounded by
+// `limit`) until it has written the first line of `status`, which it returns. Files, because a
+// Linux program that Wine starts neither writes to the pipes it is handed nor can be waited for.
+// Null with `whyNot` otherwise; `unavailable` then tells a machine that cannot run it (a reason to
+// skip) from a script that did not start (a failure).
+std::optional<std::string> StartScript(std::optional<ChildProcess>& process, const std::filesystem::path& script,
+                                       std::vector<std::wstring> arguments, const std::filesystem::path& status,
+                                       platform::Millis limit, std::string& whyNot, bool& unavailable);
 
 }  // namespace testsupport

@@ -21,12 +21,12 @@ private:
     std::filesystem::path m_path;
 };
 
-// The path that Linux programs see for `path`: itself natively; under Wine, where drive Z: is
-// the Linux root, "Z:\tmp\x" becomes "/tmp/x". Empty when the path has no Linux counterpart.
+// Under Wine drive Z: is the Linux root. The path Linux programs see for `path` ("Z:\tmp\x" is
+// "/tmp/x"; itself natively), empty when there is none.
 std::wstring LinuxPathOf(const std::filesystem::path& path);
-
-// The other way: the Windows path (drive Z:) of a file the build names by its Linux path, for
-// the programs' paths that CMake compiles into the Windows tests.
+// The other way, for the programs' paths that CMake compiles into the Windows tests.
 std::wstring WindowsPathOf(const char* linuxPath);
+// A Linux path as this platform names it: itself natively, WindowsPathOf under Wine.
+std::filesystem::path HostPath(const std::string& linuxPath);
 
 }  // namespace testsupport

@@ -7,22 +7,15 @@
 
 namespace testsupport {
 
-// A TCP listener on 127.0.0.1 for the test servers. The sockets it accepts are ordinary
-// platform::Socket objects: platform::Send, Receive, Close and CloseAbortive work on them.
-// Move-only; the destructor closes it. Not for use from two threads at once: Close must not
-// run while another thread is inside Accept (end that Accept with its abort event first).
+// A TCP listener on 127.0.0.1 for the test servers; the sockets it accepts are ordinary
+// platform::Socket objects. Not for use from two threads at once: it must not be destroyed while
+// another thread is inside Accept (end that Accept with its abort event first).
 class TestListener {
 public:
     // Listens on 127.0.0.1:`port`; port 0 lets the system choose. `backlog` is how many
     // connections may wait to be accepted; a small one lets a test make connects hang. Throws int.
     explicit TestListener(std::uint16_t port = 0, int backlog = 64);
-    TestListener(TestListener&& other) noexcept;
-    TestListener& operator=(TestListener&& other) noexcept;
-    TestListener(const TestListener&) = delete;
-    TestListener& operator=(const TestListener&) = delete;
-    ~TestListener() { Close(); }
 
-    // Where clients connect: 127.0.0.1 and the port actually bound.
     platform::Endpoint Endpoint() const { return m_endpoint; }
     std::uint16_t Port() const { return m_endpoint.port; }
 
@@ -30,18 +23,14 @@ public:
     // or the system's number.
     platform::Socket Accept(platform::Event& abort, platform::Millis limit);
 
-    // Stops listening: later connection attempts are refused. Idempotent.
-    void Close();
-    bool IsOpen() const { return m_native != -1; }
-
 private:
-    std::intptr_t m_native = -1;
-    platform::Endpoint m_endpoint;
     platform::Event m_acceptReady{platform::EventReset::Manual};  // for backends that need one
+    platform::Socket m_socket;
+    platform::Endpoint m_endpoint;
 };
 
 // A loopback port that was free a moment ago, for servers started in another process. Another
 // program may take it in between, so callers that can should listen on port 0 instead.
-std::uint16_t FreeLoopbackPort();
+inline std::uint16_t FreeLoopbackPort() { return TestListener(0).Port(); }
 
 }  // namespace testsupport

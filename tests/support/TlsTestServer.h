@@ -16,29 +16,23 @@
 
 namespace testsupport {
 
-// A real TLS server: tests/support/tlsserver.py (python's ssl module, run by /usr/bin/python3)
-// on loopback, one port per service ("trusted", "tls12", "tls11", "expired", "other-name",
-// "self-signed", "unknown-issuer"; the script says what each does). Natively a child process;
-// under Wine the same Linux program, started through drive Z:. It makes its certificates with
-// the openssl command once per test program, into CertificateFolder().
+// A real TLS server: tests/support/tlsserver.py on loopback, one port per service ("trusted",
+// "tls12", "expired", ...: the script says what each does). It makes its certificates with the
+// openssl command once per test program, into CertificateFolder().
 class TlsTestServer {
 public:
-    // Starts the server and waits (bounded) until it listens. On failure returns null, `whyNot`
-    // says why, and `unavailable` tells a machine without python3 or openssl (a reason to skip)
-    // from a server that did not come up (a failure).
+    // Starts the server and waits (bounded) until it listens. Null on failure, as StartScript.
     static std::unique_ptr<TlsTestServer> Start(std::string& whyNot, bool& unavailable);
-    ~TlsTestServer();
 
     platform::Endpoint Endpoint(const std::string& service) const;
 
-    // Waits, bounded by `limit`, until the server has logged `line` (for example
-    // "trusted close-alert"); counts each logged line once, so a second wait for the same line
-    // needs a second event.
+    // Waits, bounded by `limit`, until the server has logged a line that begins with `line` (for
+    // example "trusted close-alert"); counts each logged line once, so a second wait for the
+    // same line needs a second event.
     bool WaitForLogLine(const std::string& line, platform::Millis limit);
     std::string Log() const;  // everything logged so far, for failure messages
 
-    // The folder with the CA ("ca.pem", "ca.der") and the certificates, shared by every server
-    // of this test program.
+    // The CA ("ca.pem", "ca.der") and the certificates, shared by the servers of a test program.
     static const std::filesystem::path& CertificateFolder();
 
     struct Facts {
@@ -52,10 +46,11 @@ public:
 
 private:
     TlsTestServer() = default;
-    bool Launch(std::string& whyNot, bool& unavailable);
     std::vector<std::string> LogLines() const;
 
-    std::optional<TempDir> m_state;  // status and log; the server ends once it is gone
+    // Destroyed in reverse: the process (closing its input ends it natively), then the state
+    // folder with the status and the log (which ends it under Wine).
+    std::optional<TempDir> m_state;
     std::optional<ChildProcess> m_process;
     std::map<std::string, std::uint16_t> m_ports;
     std::vector<bool> m_taken;  // log lines already matched by a wait
@@ -72,8 +67,8 @@ public:
     TrustedTestAuthority& operator=(const TrustedTestAuthority&) = delete;
 
 private:
-    std::vector<unsigned char> m_der;             // the CA as added to the store (Windows)
-    std::optional<std::string> m_previousFile;    // SSL_CERT_FILE before (POSIX)
+    std::vector<unsigned char> m_der;           // the CA as added to the store (Windows)
+    std::optional<std::string> m_previousFile;  // SSL_CERT_FILE before (POSIX)
 };
 
 // True in a Windows program that Wine runs, for tests that record what Wine does differently.

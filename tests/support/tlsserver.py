@@ -1,36 +1,13 @@
 #!/usr/bin/python3
-"""A TLS server for the tests: python's ssl module on loopback, one port per service, with
-certificates it makes with the openssl command.
+"""tlsserver.py CERT_DIR STATE_DIR: TLS services on loopback for the tests, one port each.
 
-Usage: tlsserver.py CERT_DIR STATE_DIR
-
-Unless CERT_DIR holds them already, makes a small CA ("ca.pem", "ca.der") and the server
-certificates of the services, and writes "<service>.facts" for each: "fingerprint AB:CD:...",
-"notbefore SECONDS", "notafter SECONDS" (seconds since 1970, UTC).
-
-Services (each on its own port):
-  trusted         localhost and 127.0.0.1, from the CA; TLS 1.2 and 1.3
-  tls12           the same certificate, TLS 1.2 only
-  tls11           the same certificate, TLS 1.0 and 1.1 only
-  expired         localhost and 127.0.0.1, from the CA, valid only in 2020
-  other-name      other.example, from the CA
-  self-signed     localhost and 127.0.0.1, signed by itself
-  unknown-issuer  localhost and 127.0.0.1, from a CA nobody is given
-  listing         as trusted, but sends LISTING at once and then its close alert, as an FTP
-                  server ends a listing on a TLS data connection
-  listing-cut     the same without the close alert: the connection just ends
-
-Writes "ports SERVICE=PORT ..." to STATE_DIR/status once it listens, and one line per event to
-STATE_DIR/log: "SERVICE handshake VERSION resumed=0|1", "SERVICE handshake-failed REASON",
-"SERVICE close-alert" (the client's close alert came), "SERVICE eof" (the connection ended
-without one), "SERVICE error TEXT".
-
-Each connection echoes what it receives until the client's close alert, which it answers with
-its own. A record "CLOSE\\n" makes it send "closing\\n" and its close alert first; "DROP\\n" makes
-it send "dropping\\n" and end the connection without one.
-
-Ends when STATE_DIR disappears, its standard input closes, or its parent ends. The files are there
-because a Linux program that Wine starts does not write to the pipes the Windows test hands it.
+Makes the CA ("ca.pem", "ca.der"), the certificates and "<certificate>.facts" once per CERT_DIR.
+Reports "ports SERVICE=PORT ..." in STATE_DIR/status and each event as a line of STATE_DIR/log
+("SERVICE handshake VERSION resumed=0|1", "handshake-failed", "close-alert", "eof", "cut",
+"error"). A connection echoes until the client's close alert, which it answers; "CLOSE\n" makes
+it answer "closing\n" and close with an alert, "DROP\n" "dropping\n" and close without. The
+listing services send LISTING, as an FTP server a listing, and close with an alert or without.
+Ends when STATE_DIR disappears, its standard input closes, or its parent ends.
 """
 import os
 import socket
@@ -45,21 +22,22 @@ import warnings
 warnings.simplefilter("ignore", DeprecationWarning)  # TLS 1.0 and 1.1 are served on purpose
 
 HOSTS = "DNS:localhost,IP:127.0.0.1"
+V1_2, NEWEST = ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED
 
 # service: (certificate, minimum version, maximum version)
 SERVICES = {
-    "trusted": ("leaf", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "tls12": ("leaf", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2),
+    "trusted": ("leaf", V1_2, NEWEST),  # localhost and 127.0.0.1, from the CA
+    "tls12": ("leaf", V1_2, V1_2),
     "tls11": ("leaf", ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1_1),
-    "expired": ("expired", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "other-name": ("other-name", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "self-signed": ("self-signed", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "unknown-issuer": ("unknown-issuer", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "listing": ("leaf", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "listing-cut": ("leaf", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
+    "expired": ("expired", V1_2, NEWEST),  # valid only in 2020
+    "other-name": ("other-name", V1_2, NEWEST),  # other.example
+    "self-signed": ("self-signed", V1_2, NEWEST),
+    "unknown-issuer": ("unknown-issuer", V1_2, NEWEST),  # from a CA nobody is given
+    "listing": ("leaf", V1_2, NEWEST),
+    "listing-cut": ("leaf", V1_2, NEWEST),
 }
 
-# What the listing services send: more than one record's worth.
+# More than one record's worth.
 LISTING = b"".join(b"-rw-r--r-- 1 ftp ftp %5d Jan 01 00:00 file %03d.txt\r\n" % (i * 7, i) for i in range(400))
 
 CA_CONFIG = """[ca]
@@ -77,76 +55,53 @@ commonName = supplied
 """
 
 
-def openssl(*args, cwd):
-    subprocess.run(("openssl",) + args, cwd=cwd, check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+def openssl(cwd, *args):
+    return subprocess.run(("openssl",) + args, cwd=cwd, check=True, capture_output=True, text=True).stdout
 
 
-def make_ca(cwd, name, subject):
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key",
-            "-out", name + ".pem", "-subj", subject, "-days", "3650", cwd=cwd)
-    folder = os.path.join(cwd, name + ".db")
-    os.makedirs(folder, exist_ok=True)
-    open(os.path.join(folder, "index.txt"), "w").close()
-    with open(os.path.join(folder, "serial"), "w") as out:
-        out.write("1000\n")
-    with open(os.path.join(cwd, name + ".cnf"), "w") as out:
-        out.write(CA_CONFIG.format(dir=folder))
-
-
-def issue(cwd, ca, name, common_name, hosts, dates):
-    """Makes NAME.pem for the shared leaf key, signed by CA, valid for DATES."""
-    with open(os.path.join(cwd, name + ".ext"), "w") as out:
-        out.write("basicConstraints = CA:FALSE\nsubjectAltName = " + hosts + "\n")
-    openssl("req", "-new", "-key", "leaf.key", "-out", name + ".csr",
-            "-subj", "/O=Orvane Tests/CN=" + common_name, cwd=cwd)
-    openssl("ca", "-batch", "-notext", "-preserveDN", "-config", ca + ".cnf", "-cert", ca + ".pem",
-            "-keyfile", ca + ".key", "-in", name + ".csr", "-out", name + ".pem",
-            "-extfile", name + ".ext", *dates, cwd=cwd)
+def issue(cwd, name, common_name, hosts, *signing):
+    """Makes NAME.pem for the shared leaf key, signed by itself or as SIGNING says."""
+    openssl(cwd, "req", "-x509", "-key", "leaf.key", "-out", name + ".pem", "-days", "365", "-subj",
+            "/O=Orvane Tests/CN=" + common_name, "-addext", "subjectAltName=" + hosts,
+            "-addext", "basicConstraints=critical,CA:FALSE", *signing)
 
 
 def write_facts(cwd, name):
     def field(*options):
-        result = subprocess.run(("openssl", "x509", "-in", name + ".pem", "-noout") + options,
-                                cwd=cwd, check=True, capture_output=True, text=True)
-        return result.stdout.strip().split("=", 1)[1]
-    lines = ["fingerprint " + field("-fingerprint", "-sha256"),
-             "notbefore %d" % ssl.cert_time_to_seconds(field("-startdate")),
-             "notafter %d" % ssl.cert_time_to_seconds(field("-enddate"))]
+        return openssl(cwd, "x509", "-in", name + ".pem", "-noout", *options).strip().split("=", 1)[1]
     with open(os.path.join(cwd, name + ".facts"), "w") as out:
-        out.write("\n".join(lines) + "\n")
+        out.write("fingerprint %s\nnotbefore %d\nnotafter %d\n" % (
+            field("-fingerprint", "-sha256"), ssl.cert_time_to_seconds(field("-startdate")),
+            ssl.cert_time_to_seconds(field("-enddate"))))
 
 
 def make_certificates(cwd):
     if os.path.exists(os.path.join(cwd, "ready")):
         return
-    make_ca(cwd, "ca", "/O=Orvane Tests/CN=Orvane Test CA")
-    make_ca(cwd, "stranger", "/O=Orvane Tests/CN=Orvane Stranger CA")
-    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der", cwd=cwd)
-    openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", "leaf.key",
-            cwd=cwd)
-    now = ("-days", "365")
-    issue(cwd, "ca", "leaf", "localhost", HOSTS, now)
-    issue(cwd, "ca", "expired", "localhost", HOSTS, ("-startdate", "20200101000000Z",
-                                                     "-enddate", "20201231000000Z"))
-    issue(cwd, "ca", "other-name", "other.example", "DNS:other.example", now)
-    issue(cwd, "stranger", "unknown-issuer", "localhost", HOSTS, now)
-    openssl("req", "-x509", "-key", "leaf.key", "-out", "self-signed.pem", "-days", "365",
-            "-subj", "/O=Orvane Tests/CN=localhost", "-addext", "subjectAltName=" + HOSTS,
-            "-addext", "basicConstraints=critical,CA:FALSE", cwd=cwd)
+    for ca, name in (("ca", "Orvane Test CA"), ("stranger", "Orvane Stranger CA")):
+        openssl(cwd, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca + ".key", "-out", ca + ".pem",
+                "-subj", "/O=Orvane Tests/CN=" + name, "-days", "3650")
+    openssl(cwd, "x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
+    openssl(cwd, "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", "leaf.key")
+    issue(cwd, "leaf", "localhost", HOSTS, "-CA", "ca.pem", "-CAkey", "ca.key")
+    issue(cwd, "other-name", "other.example", "DNS:other.example", "-CA", "ca.pem", "-CAkey", "ca.key")
+    issue(cwd, "unknown-issuer", "localhost", HOSTS, "-CA", "stranger.pem", "-CAkey", "stranger.key")
+    issue(cwd, "self-signed", "localhost", HOSTS)
+    # Only the ca command signs for a time in the past.
+    os.makedirs(os.path.join(cwd, "ca.db"), exist_ok=True)
+    open(os.path.join(cwd, "ca.db", "index.txt"), "w").close()
+    with open(os.path.join(cwd, "ca.db", "serial"), "w") as out:
+        out.write("1000\n")
+    with open(os.path.join(cwd, "ca.cnf"), "w") as out:
+        out.write(CA_CONFIG.format(dir=os.path.join(cwd, "ca.db")))
+    with open(os.path.join(cwd, "expired.ext"), "w") as out:
+        out.write("basicConstraints = CA:FALSE\nsubjectAltName = " + HOSTS + "\n")
+    openssl(cwd, "req", "-new", "-key", "leaf.key", "-out", "expired.csr", "-subj", "/O=Orvane Tests/CN=localhost")
+    openssl(cwd, "ca", "-batch", "-notext", "-preserveDN", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
+            "-in", "expired.csr", "-out", "expired.pem", "-extfile", "expired.ext", "-startdate", "20200101000000Z", "-enddate", "20201231000000Z")
     for name in ("leaf", "expired", "other-name", "unknown-issuer", "self-signed"):
         write_facts(cwd, name)
     open(os.path.join(cwd, "ready"), "w").close()
-
-
-class Log:
-    def __init__(self, path):
-        self.fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-        self.lock = threading.Lock()
-
-    def write(self, line):
-        with self.lock:
-            os.write(self.fd, (line + "\n").encode())
 
 
 def serve_connection(tls_context, connection, service, log):
@@ -154,47 +109,34 @@ def serve_connection(tls_context, connection, service, log):
     try:
         tls = tls_context.wrap_socket(connection, server_side=True, suppress_ragged_eofs=False)
     except (ssl.SSLError, OSError) as error:
-        log.write("%s handshake-failed %s" % (service, getattr(error, "reason", None) or error))
+        log("%s handshake-failed %s" % (service, getattr(error, "reason", None) or error))
         connection.close()
         return
-    log.write("%s handshake %s resumed=%d" % (service, tls.version(), tls.session_reused))
-    if service.startswith("listing"):
-        serve_listing(tls, service, log)
-        return
+    log("%s handshake %s resumed=%d" % (service, tls.version(), tls.session_reused))
     try:
+        if service.startswith("listing"):
+            tls.sendall(LISTING)
+            if service == "listing":
+                tls.unwrap()  # our close alert, then the client's
+            log(service + (" close-alert" if service == "listing" else " cut"))
+            return
         while True:
             data = tls.recv(65536)
             if not data:
-                log.write(service + " close-alert")
+                log(service + " close-alert")
                 tls.unwrap()  # answers with ours
                 break
-            if data == b"CLOSE\n":
-                tls.sendall(b"closing\n")
-                tls.unwrap()  # sends ours
-                break
-            if data == b"DROP\n":
-                tls.sendall(b"dropping\n")
+            if data in (b"CLOSE\n", b"DROP\n"):
+                tls.sendall(b"closing\n" if data == b"CLOSE\n" else b"dropping\n")
+                if data == b"CLOSE\n":
+                    tls.unwrap()  # sends ours
                 break
             tls.sendall(data)
     except (ssl.SSLError, OSError) as error:
         if isinstance(error, ssl.SSLEOFError) or getattr(error, "reason", None) == "UNEXPECTED_EOF_WHILE_READING":
-            log.write(service + " eof")
+            log(service + " eof")
         else:
-            log.write("%s error %s" % (service, error))
-    finally:
-        tls.close()
-
-
-def serve_listing(tls, service, log):
-    try:
-        tls.sendall(LISTING)
-        if service == "listing":
-            tls.unwrap()  # our close alert, then the client's
-            log.write(service + " close-alert")
-        else:
-            log.write(service + " cut")
-    except (ssl.SSLError, OSError) as error:
-        log.write("%s error %s" % (service, error))
+            log("%s error %s" % (service, error))
     finally:
         tls.close()
 
@@ -202,20 +144,18 @@ def serve_listing(tls, service, log):
 def serve(listener, tls_context, service, log):
     while True:
         connection, _ = listener.accept()
-        threading.Thread(target=serve_connection, args=(tls_context, connection, service, log),
-                         daemon=True).start()
+        threading.Thread(target=serve_connection, args=(tls_context, connection, service, log), daemon=True).start()
 
 
 def context_for(cert_dir, certificate, minimum, maximum):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    if minimum < ssl.TLSVersion.TLSv1_2:
+    if minimum < V1_2:
         context.set_ciphers("DEFAULT:@SECLEVEL=0")  # OpenSSL 3 offers TLS 1.0 and 1.1 only so
     # Debian's default takes a connection that ends without a close alert for a closed one.
     context.options &= ~ssl.OP_IGNORE_UNEXPECTED_EOF
     context.minimum_version = minimum
     context.maximum_version = maximum
-    context.load_cert_chain(os.path.join(cert_dir, certificate + ".pem"),
-                            os.path.join(cert_dir, "leaf.key"))
+    context.load_cert_chain(os.path.join(cert_dir, certificate + ".pem"), os.path.join(cert_dir, "leaf.key"))
     return context
 
 
@@ -227,49 +167,41 @@ def watch(state_dir):
         try:
             while sys.stdin.buffer.read(1):
                 pass
-        except OSError:
-            pass
-        os._exit(0)
-
-    try:
-        if stat.S_ISFIFO(os.fstat(0).st_mode):
-            threading.Thread(target=watch_stdin, daemon=True).start()
-    except OSError:
-        pass
+        finally:
+            os._exit(0)
 
     def watch_folder_and_parent():
         while os.path.isdir(state_dir) and os.getppid() == parent:
             time.sleep(0.2)
         os._exit(0)
 
+    try:
+        if stat.S_ISFIFO(os.fstat(0).st_mode):  # under Wine it is no pipe, and ends at once
+            threading.Thread(target=watch_stdin, daemon=True).start()
+    except OSError:
+        pass
     threading.Thread(target=watch_folder_and_parent, daemon=True).start()
 
 
-def report(status_file, line):
-    temporary = status_file + ".tmp"
-    with open(temporary, "w") as out:
-        out.write(line + "\n")
-    os.replace(temporary, status_file)  # the test never reads half a line
-
-
 def main():
-    if len(sys.argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    cert_dir, state_dir = (os.path.abspath(folder) for folder in sys.argv[1:])
+    cert_dir, state_dir = (os.path.abspath(folder) for folder in sys.argv[1:3])
     watch(state_dir)
     make_certificates(cert_dir)
-    log = Log(os.path.join(state_dir, "log"))
+    log_fd = os.open(os.path.join(state_dir, "log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+
+    def log(line):
+        os.write(log_fd, (line + "\n").encode())  # one append per line: lines of threads never mix
+
     ports = []
     for service, (certificate, minimum, maximum) in SERVICES.items():
-        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        listener.bind(("127.0.0.1", 0))
-        listener.listen(16)
+        listener = socket.create_server(("127.0.0.1", 0), backlog=16)
         tls_context = context_for(cert_dir, certificate, minimum, maximum)
-        threading.Thread(target=serve, args=(listener, tls_context, service, log),
-                         daemon=True).start()
+        threading.Thread(target=serve, args=(listener, tls_context, service, log), daemon=True).start()
         ports.append("%s=%d" % (service, listener.getsockname()[1]))
-    report(os.path.join(state_dir, "status"), "ports " + " ".join(ports))
+    status = os.path.join(state_dir, "status")
+    with open(status + ".tmp", "w") as out:
+        out.write("ports " + " ".join(ports) + "\n")
+    os.replace(status + ".tmp", status)  # the test never reads half a line
     threading.Event().wait()
 
 

@@ -3,10 +3,8 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "platform/ErrorCodes.h"
 #include "platform/posix/ErrnoMapping.h"
@@ -21,41 +19,23 @@ namespace {
 }  // namespace
 
 TestListener::TestListener(std::uint16_t port, int backlog) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) ThrowErrno();
-    platform::Socket owner(fd);  // closes it if anything below throws
-    int one = 1;  // a fixed port must be reusable while an earlier run's connections linger
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    m_socket = platform::Socket(fd);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ThrowErrno();
-    if (::listen(fd, backlog) != 0) ThrowErrno();
     socklen_t length = sizeof address;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) ThrowErrno();
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        ThrowErrno();
     m_endpoint.address = {{127, 0, 0, 1}};
     m_endpoint.port = ntohs(address.sin_port);
-    m_native = owner.Release();
-}
-
-TestListener::TestListener(TestListener&& other) noexcept
-    : m_native(std::exchange(other.m_native, -1)),
-      m_endpoint(other.m_endpoint),
-      m_acceptReady(other.m_acceptReady) {}
-
-TestListener& TestListener::operator=(TestListener&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_native = std::exchange(other.m_native, -1);
-        m_endpoint = other.m_endpoint;
-        m_acceptReady = other.m_acceptReady;
-    }
-    return *this;
 }
 
 platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis limit) {
-    const int fd = static_cast<int>(m_native);
+    const int fd = static_cast<int>(m_socket.Native());
     const platform::posix::Deadline deadline(limit);
     for (;;) {
         int accepted = ::accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -70,12 +50,5 @@ platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis l
         }
     }
 }
-
-void TestListener::Close() {
-    if (m_native == -1) return;
-    ::close(static_cast<int>(std::exchange(m_native, -1)));
-}
-
-std::uint16_t FreeLoopbackPort() { return TestListener(0).Port(); }
 
 }  // namespace testsupport

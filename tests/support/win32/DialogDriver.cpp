@@ -26,28 +26,24 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit) {
     struct Search {
-        const std::wstring* caption;
-        HWND found;
-    };
+        const std::wstring& caption;
+        HWND found = nullptr;
+    } search{caption};
     const auto end = std::chrono::steady_clock::now() + limit;
-    do {
-        Search search{&caption, nullptr};
+    for (;;) {
         ::EnumWindows(
             [](HWND window, LPARAM parameter) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(parameter);
                 DWORD process = 0;
                 ::GetWindowThreadProcessId(window, &process);
-                if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
-                    WindowText(window) != *s->caption)
-                    return TRUE;
-                s->found = window;
-                return FALSE;
+                if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) && WindowText(window) == s->caption)
+                    s->found = window;
+                return s->found == nullptr;
             },
             reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
+        if (search.found || std::chrono::steady_clock::now() > end) return search.found;
         ::Sleep(20);
-    } while (std::chrono::steady_clock::now() < end);
-    return nullptr;
+    }
 }
 
 std::wstring WindowText(HWND window) {
@@ -84,21 +80,23 @@ void PostClick(HWND dialog, int id) {
     ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-void SendItemActivate(HWND dialog, int listId, int item) {
-    NMITEMACTIVATE activate{};
-    activate.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), LVN_ITEMACTIVATE};
-    activate.iItem = item;
-    ::SendMessageW(dialog, WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&activate));
+namespace {
+
+void SendListNotification(HWND dialog, int listId, UINT code, int item) {
+    NMITEMACTIVATE notification{};
+    notification.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), code};
+    notification.iItem = item;
+    ::SendMessageW(dialog, WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&notification));
 }
+
+}  // namespace
+
+void SendItemActivate(HWND dialog, int listId, int item) { SendListNotification(dialog, listId, LVN_ITEMACTIVATE, item); }
+
+void SendClick(HWND dialog, int listId) { SendListNotification(dialog, listId, static_cast<UINT>(NM_CLICK), 0); }
 
 void SelectListItem(HWND list, int item) {
     ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-}
-
-void SendClick(HWND dialog, int listId) {
-    NMITEMACTIVATE click{};
-    click.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), static_cast<UINT>(NM_CLICK)};
-    ::SendMessageW(dialog, WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&click));
 }
 
 void Screenshot(HWND window, const std::string& name) {

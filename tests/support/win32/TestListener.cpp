@@ -3,8 +3,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <utility>
-
 #include "platform/ErrorCodes.h"
 #include "platform/win32/EventImpl.h"
 #include "platform/win32/Unique.h"
@@ -21,44 +19,26 @@ namespace {
 
 TestListener::TestListener(std::uint16_t port, int backlog) {
     platform::win32::StartWinsock();
-    platform::win32::UniqueSocket listener(
-        ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
-    if (!listener) ThrowLastSocketError();
+    m_socket = platform::Socket(static_cast<std::intptr_t>(
+        ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED)));
+    const auto listener = static_cast<SOCKET>(m_socket.Native());
+    if (listener == INVALID_SOCKET) ThrowLastSocketError();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = ::htons(port);
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    if (::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        ThrowLastSocketError();
-    if (::listen(listener.Get(), backlog) != 0) ThrowLastSocketError();
     int length = sizeof address;
-    if (::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        ThrowLastSocketError();
-    // Non-blocking from here on; the event tells when a connection waits.
-    if (::WSAEventSelect(listener.Get(), m_acceptReady.Impl().handle.Get(), FD_ACCEPT) != 0)
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, backlog) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        // Non-blocking from here on; the event tells when a connection waits.
+        ::WSAEventSelect(listener, m_acceptReady.Impl().handle.Get(), FD_ACCEPT) != 0)
         ThrowLastSocketError();
     m_endpoint.address = {{127, 0, 0, 1}};
     m_endpoint.port = ::ntohs(address.sin_port);
-    m_native = static_cast<std::intptr_t>(listener.Release());
-}
-
-TestListener::TestListener(TestListener&& other) noexcept
-    : m_native(std::exchange(other.m_native, -1)),
-      m_endpoint(other.m_endpoint),
-      m_acceptReady(other.m_acceptReady) {}
-
-TestListener& TestListener::operator=(TestListener&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_native = std::exchange(other.m_native, -1);
-        m_endpoint = other.m_endpoint;
-        m_acceptReady = other.m_acceptReady;
-    }
-    return *this;
 }
 
 platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis limit) {
-    const auto listener = static_cast<SOCKET>(m_native);
+    const auto listener = static_cast<SOCKET>(m_socket.Native());
     HANDLE ready = m_acceptReady.Impl().handle.Get();
     const platform::win32::Deadline deadline(limit);
     for (;;) {
@@ -83,12 +63,5 @@ platform::Socket TestListener::Accept(platform::Event& abort, platform::Millis l
         if (::WSAEnumNetworkEvents(listener, ready, &happened) != 0) ThrowLastSocketError();
     }
 }
-
-void TestListener::Close() {
-    if (m_native == -1) return;
-    platform::win32::UniqueSocket(static_cast<SOCKET>(std::exchange(m_native, -1))).Reset();
-}
-
-std::uint16_t FreeLoopbackPort() { return TestListener(0).Port(); }
 
 }  // namespace testsupport

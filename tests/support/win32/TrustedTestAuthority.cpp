@@ -14,10 +14,8 @@ namespace {
 // The current user's root store. On Windows adding to it asks the user; Wine just does it, into
 // the test's private prefix.
 platform::win32::UniqueCertificateStore OpenRoots() {
-    platform::win32::UniqueCertificateStore store(
+    return platform::win32::UniqueCertificateStore(
         ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root"));
-    if (!store) throw static_cast<int>(::GetLastError());
-    return store;
 }
 
 }  // namespace
@@ -26,19 +24,20 @@ TrustedTestAuthority::TrustedTestAuthority(const std::filesystem::path& caFolder
     std::ifstream in(caFolder / "ca.der", std::ios::binary);
     m_der.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     const auto store = OpenRoots();
-    if (!::CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING, m_der.data(),
-                                            static_cast<DWORD>(m_der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+    if (!store || !::CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING, m_der.data(),
+                                                      static_cast<DWORD>(m_der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                      nullptr))
         throw static_cast<int>(::GetLastError());
 }
 
 TrustedTestAuthority::~TrustedTestAuthority() {
     const platform::win32::UniqueCertificate added(
         ::CertCreateCertificateContext(X509_ASN_ENCODING, m_der.data(), static_cast<DWORD>(m_der.size())));
-    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    const platform::win32::UniqueCertificateStore owner(store);
+    const auto store = OpenRoots();
     if (!added || !store) return;
     // CertDeleteCertificateFromStore frees the context it is given.
-    if (PCCERT_CONTEXT found = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, added.Get(), nullptr))
+    if (PCCERT_CONTEXT found =
+            ::CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, added.Get(), nullptr))
         ::CertDeleteCertificateFromStore(found);
 }
 

@@ -7,11 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
@@ -25,11 +24,17 @@ namespace {
 // Paths and arguments of the tests are ASCII; Windows-1252 keeps any other byte as it is.
 std::string Narrow(const std::wstring& text) { return platform::ToAnsi(text); }
 
-using Clock = std::chrono::steady_clock;
+int PollMs(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::ceil<platform::Millis>(deadline - std::chrono::steady_clock::now()).count();
+    return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+}
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<platform::Millis>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : left > INT_MAX ? INT_MAX : static_cast<int>(left);
+// The null-terminated array of pointers into `strings` that posix_spawn takes.
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
 }
 
 }  // namespace
@@ -38,41 +43,20 @@ struct ChildProcess::Impl {
     pid_t pid = -1;
     int input = -1;   // our end of its standard input
     int output = -1;  // our end of its standard output and error
-    std::string pending;
-    bool ended = false;
-    int exitCode = -1;
+    std::optional<int> exitCode;
 
-    // Reads what is there into `pending`; false at the end of the output or after `deadline`.
-    bool Fill(Clock::time_point deadline) {
-        if (output == -1) return false;
-        pollfd fd{output, POLLIN, 0};
-        int ready;
-        do ready = ::poll(&fd, 1, RemainingMs(deadline));
-        while (ready < 0 && errno == EINTR);
-        if (ready <= 0) return false;
-        char chunk[4096];
-        ssize_t n;
-        do n = ::read(output, chunk, sizeof chunk);
-        while (n < 0 && errno == EINTR);
-        if (n <= 0) {
-            ::close(output);
-            output = -1;
-            return false;
-        }
-        pending.append(chunk, static_cast<std::size_t>(n));
-        return true;
+    ~Impl() {
+        if (input != -1) ::close(input);
+        if (output != -1) ::close(output);
     }
 
     bool Reap(bool wait) {
-        if (ended) return true;
         int status = 0;
         pid_t done;
         do done = ::waitpid(pid, &status, wait ? 0 : WNOHANG);
         while (done < 0 && errno == EINTR);
-        if (done != pid) return false;
-        ended = true;
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return true;
+        if (done == pid) exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return exitCode.has_value();
     }
 };
 
@@ -81,86 +65,67 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::vector<std::w
     : m_impl(std::make_unique<Impl>()) {
     int toChild[2], fromChild[2];
     if (::pipe2(toChild, O_CLOEXEC) != 0) throw errno;
+    m_impl->input = toChild[1];
     if (::pipe2(fromChild, O_CLOEXEC) != 0) {
         ::close(toChild[0]);
-        ::close(toChild[1]);
         throw errno;
     }
+    m_impl->output = fromChild[0];
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDERR_FILENO);
 
-    std::vector<std::string> argStrings{Narrow(program)};
-    for (const std::wstring& argument : arguments) argStrings.push_back(Narrow(argument));
-    std::vector<char*> argv;
-    for (std::string& argument : argStrings) argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> argv{Narrow(program)};
+    for (const std::wstring& argument : arguments) argv.push_back(Narrow(argument));
+    std::vector<std::string> envp;  // the added variables first: getenv takes the first match
+    for (const auto& [name, value] : environment) envp.push_back(Narrow(name) + "=" + Narrow(value));
+    for (char** entry = environ; *entry; ++entry) envp.emplace_back(*entry);
 
-    std::vector<std::string> envStrings;
-    for (char** entry = environ; *entry; ++entry) envStrings.emplace_back(*entry);
-    for (const auto& [name, value] : environment) envStrings.push_back(Narrow(name) + "=" + Narrow(value));
-    std::vector<char*> envp;
-    for (std::string& entry : envStrings) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    const int failed = ::posix_spawn(&m_impl->pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int failed = ::posix_spawn(&m_impl->pid, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(),
+                                     Pointers(envp).data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
     ::close(fromChild[1]);
-    if (failed != 0) {
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
-        throw failed == ENOENT ? platform::kErrorFileNotFound : failed;
-    }
-    m_impl->input = toChild[1];
-    m_impl->output = fromChild[0];
+    if (failed != 0) throw failed == ENOENT ? platform::kErrorFileNotFound : failed;
 }
 
 ChildProcess::~ChildProcess() {
-    CloseInput();
+    ::close(std::exchange(m_impl->input, -1));  // servers that watch their input end then
     if (!WaitForExit(platform::Millis(3000))) {
         ::kill(m_impl->pid, SIGKILL);
         m_impl->Reap(true);
     }
-    if (m_impl->output != -1) ::close(m_impl->output);
 }
 
-std::optional<std::string> ChildProcess::ReadLine(platform::Millis limit) {
-    const Clock::time_point deadline = Clock::now() + limit;
-    for (;;) {
-        const std::size_t lf = m_impl->pending.find('\n');
-        if (lf != std::string::npos) {
-            std::string line = m_impl->pending.substr(0, lf);
-            m_impl->pending.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            m_output += line + "\n";
-            return line;
-        }
-        if (!m_impl->Fill(deadline)) return std::nullopt;
+bool ChildProcess::Fill(Clock::time_point deadline) {
+    if (m_impl->output == -1) return false;
+    pollfd fd{m_impl->output, POLLIN, 0};
+    int ready;
+    do ready = ::poll(&fd, 1, PollMs(deadline));
+    while (ready < 0 && errno == EINTR);
+    if (ready <= 0) return false;
+    char chunk[4096];
+    ssize_t n;
+    do n = ::read(m_impl->output, chunk, sizeof chunk);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        ::close(std::exchange(m_impl->output, -1));
+        return false;
     }
+    m_output.append(chunk, static_cast<std::size_t>(n));
+    return true;
 }
 
-std::optional<int> ChildProcess::WaitForExit(platform::Millis limit) {
-    const Clock::time_point deadline = Clock::now() + limit;
-    while (m_impl->Fill(deadline)) {
-    }
-    m_output += m_impl->pending;
-    m_impl->pending.clear();
+std::optional<int> ChildProcess::ExitCode(Clock::time_point deadline) {
     if (m_impl->output != -1) return std::nullopt;  // still writing when time ran out
     // Its output has ended; the process itself ends right after.
     while (!m_impl->Reap(false)) {
-        if (RemainingMs(deadline) == 0) return std::nullopt;
-        pollfd none{-1, 0, 0};
-        ::poll(&none, 0, 5);
+        if (PollMs(deadline) == 0) return std::nullopt;
+        ::poll(nullptr, 0, 5);
     }
     return m_impl->exitCode;
-}
-
-void ChildProcess::CloseInput() {
-    if (m_impl->input != -1) ::close(m_impl->input);
-    m_impl->input = -1;
 }
 
 std::wstring CurrentProgram() {

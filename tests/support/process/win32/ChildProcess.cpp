@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <chrono>
+#include <algorithm>
 
 #include "platform/win32/Unique.h"
 
@@ -11,15 +10,7 @@ namespace testsupport {
 
 namespace {
 
-using UniqueHandle = platform::win32::Unique<HANDLE, platform::win32::InvalidIsNull, &::CloseHandle>;
-using UniqueFile = platform::win32::UniqueFile;
-
-using Clock = std::chrono::steady_clock;
-
-DWORD RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<platform::Millis>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : left >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(left);
-}
+using platform::win32::UniqueHandle;
 
 // CommandLineToArgvW's rules: quotes around an argument with spaces, backslashes doubled
 // before a quote.
@@ -40,20 +31,16 @@ std::wstring Quote(const std::wstring& argument) {
     return quoted + L"\"";
 }
 
-// This process's environment with `extra` added (later entries win), as a CreateProcessW block.
+// `extra`, then this process's environment, as a CreateProcessW block: a variable's first
+// entry is the one that counts.
 std::wstring EnvironmentBlock(const ChildProcess::Environment& extra) {
     std::wstring block;
-    wchar_t* own = ::GetEnvironmentStringsW();
-    for (const wchar_t* entry = own; *entry; entry += wcslen(entry) + 1) {
-        std::wstring text(entry);
-        bool replaced = false;
-        for (const auto& [name, value] : extra)
-            if (_wcsnicmp(text.c_str(), (name + L"=").c_str(), name.size() + 1) == 0) replaced = true;
-        if (!replaced) block.append(text).push_back(L'\0');
-    }
-    ::FreeEnvironmentStringsW(own);
     for (const auto& [name, value] : extra) block.append(name + L"=" + value).push_back(L'\0');
-    block.push_back(L'\0');
+    wchar_t* own = ::GetEnvironmentStringsW();
+    const wchar_t* end = own;
+    while (*end) end += wcslen(end) + 1;
+    block.append(static_cast<const wchar_t*>(own), end + 1);  // with the empty entry that ends it
+    ::FreeEnvironmentStringsW(own);
     return block;
 }
 
@@ -62,117 +49,74 @@ std::wstring EnvironmentBlock(const ChildProcess::Environment& extra) {
 struct ChildProcess::Impl {
     UniqueHandle process;
     UniqueHandle input;   // our end of its standard input
-    UniqueFile output;    // our end of its standard output and error: an overlapped pipe
-    UniqueHandle readDone{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::string pending;
-    bool ended = false;
-
-    // Reads what is there into `pending`; false at the end of the output or after `deadline`.
-    bool Fill(Clock::time_point deadline) {
-        if (ended) return false;
-        char chunk[4096];
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = readDone.Get();
-        ::ResetEvent(readDone.Get());
-        DWORD n = 0;
-        if (!::ReadFile(output.Get(), chunk, sizeof chunk, &n, &overlapped)) {
-            if (::GetLastError() != ERROR_IO_PENDING) return End();
-            if (::WaitForSingleObject(readDone.Get(), RemainingMs(deadline)) != WAIT_OBJECT_0) {
-                ::CancelIo(output.Get());
-                ::GetOverlappedResult(output.Get(), &overlapped, &n, TRUE);  // the buffer stays ours
-                pending.append(chunk, n);
-                return false;
-            }
-            if (!::GetOverlappedResult(output.Get(), &overlapped, &n, FALSE)) return End();
-        }
-        if (n == 0) return End();
-        pending.append(chunk, n);
-        return true;
-    }
-
-    bool End() {
-        ended = true;
-        return false;
-    }
+    UniqueHandle output;  // our end of its standard output and error
+    bool ended = false;   // its output has ended
 };
 
 ChildProcess::ChildProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                            const Environment& environment)
     : m_impl(std::make_unique<Impl>()) {
-    static std::atomic<unsigned> counter{0};
-    const std::wstring pipeName = L"\\\\.\\pipe\\orvane-test-" + std::to_wstring(::GetCurrentProcessId()) +
-                                  L"-" + std::to_wstring(counter++);
-    m_impl->output.Reset(::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
-                                            PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
-    if (!m_impl->output) throw static_cast<int>(::GetLastError());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    UniqueFile childOutput(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, &inherit,
-                                                  OPEN_EXISTING, 0, nullptr));
-    if (!childOutput) throw static_cast<int>(::GetLastError());
-    HANDLE childInputRaw = nullptr, inputRaw = nullptr;
-    if (!::CreatePipe(&childInputRaw, &inputRaw, &inherit, 0)) throw static_cast<int>(::GetLastError());
-    UniqueHandle childInput(childInputRaw);
-    m_impl->input.Reset(inputRaw);
-    ::SetHandleInformation(inputRaw, HANDLE_FLAG_INHERIT, 0);
+    HANDLE childInput = nullptr, childOutput = nullptr, input = nullptr, output = nullptr;
+    if (!::CreatePipe(&childInput, &input, &inherit, 0)) throw static_cast<int>(::GetLastError());
+    const UniqueHandle childInputOwner(childInput);
+    m_impl->input.Reset(input);
+    if (!::CreatePipe(&output, &childOutput, &inherit, 0)) throw static_cast<int>(::GetLastError());
+    const UniqueHandle childOutputOwner(childOutput);
+    m_impl->output.Reset(output);
+    ::SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
 
     std::wstring commandLine = Quote(program);
     for (const std::wstring& argument : arguments) commandLine += L" " + Quote(argument);
     std::wstring block = EnvironmentBlock(environment);
-
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput.Get();
-    startup.hStdOutput = childOutput.Get();
-    startup.hStdError = childOutput.Get();
+    startup.hStdInput = childInput;
+    startup.hStdOutput = childOutput;
+    startup.hStdError = childOutput;
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), nullptr,
-                          &startup, &info))
+                          CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), nullptr, &startup, &info))
         throw static_cast<int>(::GetLastError());
     m_impl->process.Reset(info.hProcess);
     ::CloseHandle(info.hThread);
 }
 
 ChildProcess::~ChildProcess() {
-    CloseInput();
-    if (!WaitForExit(platform::Millis(3000)) && m_impl->process)
-        ::TerminateProcess(m_impl->process.Get(), 1);
+    m_impl->input.Reset();  // servers that watch their input end then
+    if (!WaitForExit(platform::Millis(3000)) && m_impl->process) ::TerminateProcess(m_impl->process.Get(), 1);
 }
 
-std::optional<std::string> ChildProcess::ReadLine(platform::Millis limit) {
-    const Clock::time_point deadline = Clock::now() + limit;
-    for (;;) {
-        const std::size_t lf = m_impl->pending.find('\n');
-        if (lf != std::string::npos) {
-            std::string line = m_impl->pending.substr(0, lf);
-            m_impl->pending.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            m_output += line + "\n";
-            return line;
+// Polls the pipe: a read of an anonymous pipe cannot be given a time limit.
+bool ChildProcess::Fill(Clock::time_point deadline) {
+    for (DWORD available = 0; !m_impl->ended; ::Sleep(5)) {
+        m_impl->ended = !::PeekNamedPipe(m_impl->output.Get(), nullptr, 0, nullptr, &available, nullptr);
+        char chunk[4096];
+        DWORD n = 0;
+        if (available > 0 && ::ReadFile(m_impl->output.Get(), chunk, sizeof chunk, &n, nullptr) && n > 0) {
+            m_output.append(chunk, n);
+            return true;
         }
-        if (!m_impl->Fill(deadline)) return std::nullopt;
+        if (Clock::now() >= deadline) return false;
     }
+    return false;
 }
 
-std::optional<int> ChildProcess::WaitForExit(platform::Millis limit) {
-    const Clock::time_point deadline = Clock::now() + limit;
-    while (m_impl->Fill(deadline)) {
-    }
-    m_output += m_impl->pending;
-    m_impl->pending.clear();
+std::optional<int> ChildProcess::ExitCode(Clock::time_point deadline) {
     if (!m_impl->ended) return std::nullopt;
     // Linux programs that Wine starts have no process object to wait on; their output ending
     // is their end.
+    if (!m_impl->process) return 0;
+    const auto left = std::chrono::ceil<platform::Millis>(deadline - Clock::now()).count();
     DWORD code = 0;
-    if (!m_impl->process ||
-        ::WaitForSingleObject(m_impl->process.Get(), RemainingMs(deadline)) != WAIT_OBJECT_0 ||
+    if (::WaitForSingleObject(m_impl->process.Get(), static_cast<DWORD>(std::max<decltype(left)>(left, 0))) !=
+            WAIT_OBJECT_0 ||
         !::GetExitCodeProcess(m_impl->process.Get(), &code))
-        return m_impl->process ? std::nullopt : std::optional<int>(0);
+        return std::nullopt;
     return static_cast<int>(code);
 }
-
-void ChildProcess::CloseInput() { m_impl->input.Reset(); }
 
 std::wstring CurrentProgram() {
     wchar_t path[MAX_PATH * 4];
