@@ -1,7 +1,5 @@
 // The whole road under Wine with real processes: MenuHost.exe plays the file manager and drives
-// OrvaneShellExt.dll's menu, the extension starts Orvane.exe from "FullPath", and the uploader
-// stores the selection on pyftpdlib, queues a second hand-off, retries a failed job by itself,
-// names a file it had to leave out, and ends after its last job.
+// OrvaneShellExt.dll's menu, which starts Orvane.exe from "FullPath"; the server is pyftpdlib.
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>

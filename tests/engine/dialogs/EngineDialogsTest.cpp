@@ -1,6 +1,4 @@
-// The engine's dialogs as real windows: the remote folder browser walking, creating and renaming
-// folders on a real server, showing a refused login in the task result dialog, and keeping still
-// while a create waits on a slow scripted one.
+// The engine's dialogs as real windows, against a real server and a scripted slow one.
 #include <gtest/gtest.h>
 
 #include <windows.h>
