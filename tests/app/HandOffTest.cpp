@@ -197,9 +197,7 @@ TEST_F(HandOff, LinkToAParentFolderIsNotEntered) {
 // From the selection to the server: the hand-off written and read back, and the job uploaded.
 class HandOffUpload : public testsupport::FtpServerFixture, protected HandOffWorld {};
 
-TEST_F(HandOffUpload, SameNamedAndDeepFilesEachArriveInTheirOwnFolder) {
-    WriteFile(m_folder.Path() / "a" / "f.txt", 1);
-    WriteFile(m_folder.Path() / "b" / "sub" / "f.txt", 2);
+TEST_F(HandOffUpload, FileDeeperThanAPlainWindowsPathArrivesWhole) {
     fs::path deep = "deep";
     for (char c = 'p'; c < 'u'; ++c) deep /= std::string(60, c);
     WriteFile(m_folder.Path() / deep / "file.bin", 9000);
@@ -207,15 +205,13 @@ TEST_F(HandOffUpload, SameNamedAndDeepFilesEachArriveInTheirOwnFolder) {
 
     UploadJob job;
     job.key = L"{00000000-0000-0000-0000-000000000003}";
-    ReadHandOffKey(L"", Write({Local("a/f.txt"), Local("b/sub/f.txt"), Local("deep")}), job, registry);
-    EXPECT_EQ(job.totalBytes, 9003);
+    ReadHandOffKey(L"", Write({Local("deep")}), job, registry);
+    EXPECT_EQ(job.totalBytes, 9000);
     TaskInbox inbox;
     CFTPEngine engine(uploadtest::kTimeouts);
     engine.Upload(uploadtest::DestinationOn(Server()), job.key, job, inbox.Ref());
     ASSERT_TRUE(inbox.WaitForResults(1));
     EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->errorCode << " " << inbox.results[0]->reply.code;
-    EXPECT_EQ(fs::file_size(Root() / "a" / "f.txt"), 1u);
-    EXPECT_EQ(fs::file_size(Root() / "b" / "sub" / "f.txt"), 2u);
     // Read with the platform's own calls: the C++ library under mingw cannot reach past 260 characters.
     std::wstring remote = Root().wstring();
     for (const auto& part : deep / "file.bin") remote += platform::kPathSeparator + part.wstring();

@@ -1,16 +1,13 @@
 // The whole road under Wine with real processes: MenuHost.exe plays the file manager and drives
-// OrvaneShellExt.dll's menu, the extension starts Orvane.exe from "FullPath", and the uploader
-// stores the selection on pyftpdlib, queues a second hand-off, retries a failed job by itself,
-// names a file it had to leave out, and ends after its last job.
+// OrvaneShellExt.dll's menu, which starts Orvane.exe from "FullPath"; the server is pyftpdlib.
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <map>
 
 #include "Orvane/resources/EngineResourceIds.h"
 #include "platform/Registry.h"
@@ -18,6 +15,7 @@
 #include "platform/win32/Unique.h"
 #include "store/ApplicationSettings.h"
 #include "store/DestinationStore.h"
+#include "tests/engine/tasks/UploadTestSupport.h"
 #include "tests/support/AwkwardTree.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PyFtpdServer.h"
@@ -29,25 +27,11 @@ namespace fs = std::filesystem;
 using namespace testsupport;
 using std::chrono::seconds;
 
-void WriteFile(const fs::path& path, std::size_t size, char fill = 'x') {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, fill);
-}
-
-// Every file below `folder` by its relative path ("/" between components), with its content.
-std::map<std::wstring, std::string> Tree(const fs::path& folder) {
-    std::map<std::wstring, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        tree[fs::relative(entry.path(), folder).generic_wstring()] = {std::istreambuf_iterator<char>(in), {}};
-    }
-    return tree;
-}
+using uploadtest::WriteFile;
 
 // Names first, so that a failure says which; then the contents, without printing them.
 void ExpectSameTree(const fs::path& local, const fs::path& remote) {
-    const auto expected = Tree(local), arrived = Tree(remote);
+    const auto expected = uploadtest::TreeOf(local), arrived = uploadtest::TreeOf(remote);
     std::vector<std::wstring> expectedNames, arrivedNames;
     for (const auto& file : expected) expectedNames.push_back(file.first);
     for (const auto& file : arrived) arrivedNames.push_back(file.first);
@@ -130,17 +114,22 @@ protected:
         ASSERT_EQ(regsvr32.WaitForExit(platform::Millis(60000)), 0);
     }
     // An uploader that a failed test left running would keep later tests' windows company and
-    // ctest's output pipe open: asked to close, then ended.
+    // ctest's output pipe open: asked to close, then ended, with or without its window (this
+    // Wine prefix runs no other Orvane.exe).
     void TearDown() override {
-        if (HWND main = ::FindWindowW(L"OrvaneWindow", L"1")) {
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(main, &owner);
-            ::PostMessageW(main, WM_CLOSE, 0, 0);
-            if (!UploaderGone(seconds(10)))
-                if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, owner)) {
-                    ::TerminateProcess(process, 1);
-                    ::CloseHandle(process);
-                }
+        if (HWND main = ::FindWindowW(L"OrvaneWindow", L"1")) ::PostMessageW(main, WM_CLOSE, 0, 0);
+        const platform::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+            if (_wcsicmp(entry.szExeFile, L"Orvane.exe") != 0) continue;
+            const platform::win32::UniqueHandle process(
+                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+            if (process && ::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0) {
+                ADD_FAILURE() << "Orvane.exe was still running";
+                ::TerminateProcess(process.Get(), 1);
+                ::WaitForSingleObject(process.Get(), 10000);
+            }
         }
         Reset();
         FtpServerFixture::TearDown();

@@ -1,5 +1,5 @@
-// What the dialogs show, computed without windows: result texts, the folder
-// browser's paths and addresses, the server's certificate and the question whether to trust it.
+// What the dialogs show, computed without windows: result texts, the folder browser's paths,
+// the server's certificate and the question whether to trust it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -32,24 +32,6 @@ TEST(BrowsePath, GoingUpIsResolvedAndOtherPathsStay) {
     EXPECT_EQ(NormalizeBrowsePath(L"/.."), L"/..");  // three characters: left alone
     EXPECT_EQ(NormalizeBrowsePath(L"/pub/x.."), L"/pub/x..");
     EXPECT_EQ(NormalizeBrowsePath(L"/pub"), L"/pub");
-}
-
-TEST(BrowsePath, AddressNamesThePortOnlyWhenItIsNotTheSchemesOwn) {
-    FTPSettings destination;
-    destination.server = L"files.example";
-    destination.directory = L"pub";
-    EXPECT_EQ(FolderAddress(destination), L"ftp://files.example/pub");
-    destination.port = 2121;
-    destination.directory.clear();
-    EXPECT_EQ(FolderAddress(destination), L"ftp://files.example:2121/");
-    destination.encryption = FTPEncryption::ExplicitRequired;
-    destination.port = 21;
-    EXPECT_EQ(FolderAddress(destination), L"ftpes://files.example/");
-    destination.encryption = FTPEncryption::Implicit;
-    destination.port = 990;
-    EXPECT_EQ(FolderAddress(destination), L"ftps://files.example/");
-    destination.port = 21;
-    EXPECT_EQ(FolderAddress(destination), L"ftps://files.example:21/");
 }
 
 // Each fact on a line of its own; a name that holds line breaks cannot forge another line (the

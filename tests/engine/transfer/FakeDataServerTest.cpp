@@ -1,7 +1,4 @@
-// Uploads and listings against a scripted server for what real servers will not do: a 227 address
-// that is not theirs, a transfer slower than the reply time-out, a final reply that never comes, a
-// data port that nobody listens on, a reset after the final reply of a listing, a listing without
-// end; and over TLS, a listing that ends without the server's close alert.
+// Uploads and listings against a scripted server, for what real servers will not do.
 #include <gtest/gtest.h>
 
 #include <cstdio>
