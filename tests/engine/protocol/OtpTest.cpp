@@ -29,8 +29,6 @@ TEST(ComputeOtpResponse, AnswersOnlyAnOtpMd5Challenge) {
     } cases[] = {
         {L"331 otp-md5 0 TeSt ext", "This is a test.", "INCH SEA ANNE LONG AHEM TOUR"},
         {L"331 Response to otp-md5 1 TeSt required.\r\n", "This is a test.", "EASE OIL FUM CURE AWRY AVIS"},
-        {L"331 otp-md5 99 TeSt ext\r\n", "This is a test.", "BAIL TUFT BITS GANG CHEF THY"},
-        {L"331 otp-md5 0 CORRECT ext", "OTP's are good", "ULAN NEW ARMY FUSE SUIT EYED"},
         {L"331 otp-md4 5 abc otp-md5 99 correct", "OTP's are good", "LONG IVY JULY AJAR BOND LEE"},
         // a seed at the end of the line ends at CR, LF or the end of the text
         {L"331 otp-md5 0 alpha1\r\n", "AbCdEfGhIjK", "FULL PEW DOWN ONCE MORT ARC"},
