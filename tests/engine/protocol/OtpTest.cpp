@@ -64,7 +64,7 @@ TEST(ComputeOtpResponse, RefusesSequenceNumbersBeyondTheLimit) {
         const wchar_t* reply;
         int error;
     } cases[] = {
-        {L"331 otp-md5 9999 alpha1 ext", -1},
+        {L"331 otp-md5 9999 alpha1 ext", 0},
         {L"331 otp-md5 10000 alpha1 ext", platform::kErrorInvalidParameter},
         {L"331 otp-md5 99999999999999999999 alpha1 ext", platform::kErrorInvalidParameter},
     };
