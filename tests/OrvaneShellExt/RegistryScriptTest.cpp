@@ -2,15 +2,15 @@
 // the file manager and the uploader's presence check rely on, and nothing more.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <set>
-#include <sstream>
+#include <iterator>
 
 #include "OrvaneShellExt/ExtensionRegistration.h"
 #include "OrvaneShellExt/RegistryScript.h"
 #include "platform/RegistryValues.h"
 #include "platform/memory/MemoryRegistry.h"
+#include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -20,11 +20,8 @@ const std::wstring kDescription = L"Orvane Context Menu Shell Extension";
 const std::wstring kModule = L"C:\\Program Files\\O'Neil\\OrvaneShellExt.dll";
 
 std::wstring ShippedScript() {
-    const char* source = std::getenv("ORVANE_SOURCE_DIR");
-    std::ifstream file(std::string(source ? source : ".") + "/OrvaneShellExt/ShellExtContextMenu.rgs");
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string bytes = text.str();
+    std::ifstream file(testsupport::SourceDir() / "OrvaneShellExt" / "ShellExtContextMenu.rgs");
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     return std::wstring(bytes.begin(), bytes.end());
 }
 

@@ -49,16 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t& byte : certificate.fingerprint) byte = input.Byte();
 
     const std::wstring text = CertificateText(certificate);
-    std::size_t lines = 0, lastLine = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L'\r' && text[i] != L'\n') continue;
-        if (text.compare(i, 2, L"\r\n") != 0) std::abort();  // a line break of the certificate's own
+    std::size_t lines = 0;
+    for (std::size_t at = text.find_first_of(L"\r\n"); at != std::wstring::npos; at = text.find_first_of(L"\r\n", at + 2)) {
+        if (text.compare(at, 2, L"\r\n") != 0) std::abort();  // a line break of the certificate's own
         ++lines;
-        lastLine = i + 2 < text.size() ? i + 2 : lastLine;
-        ++i;
     }
-    const std::wstring ending = platform::FingerprintText(certificate.fingerprint) + L"\r\n";
-    if (lines != 5 || text.size() < lastLine + ending.size() || text.compare(text.size() - ending.size(), ending.size(), ending) != 0)
-        std::abort();
+    if (lines != 5 || !text.ends_with(platform::FingerprintText(certificate.fingerprint) + L"\r\n")) std::abort();
     return 0;
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace {
 
 using platform::Event;
@@ -24,18 +22,6 @@ TEST(Event, AutoResetHoldsOneSignalForOneWaitAndManualResetHoldsItUntilReset) {
     Event initiallySet(EventReset::Auto, true);
     initiallySet.Reset();
     EXPECT_FALSE(initiallySet.Wait(Millis(0)));
-}
-
-TEST(Event, CopiesNameTheSameEventAndOutliveTheOriginal) {
-    auto original = std::make_unique<Event>(EventReset::Manual);
-    Event copy = *original;
-    copy.Set();
-    EXPECT_TRUE(original->IsSet());
-    original->Reset();
-    EXPECT_FALSE(copy.IsSet());
-    original.reset();
-    copy.Set();
-    EXPECT_TRUE(copy.IsSet());
 }
 
 }  // namespace

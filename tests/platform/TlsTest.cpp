@@ -11,6 +11,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "platform/TextCodec.h"
+#include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/TestListener.h"
 #include "tests/support/TlsTestServer.h"
 
@@ -23,20 +24,9 @@ using platform::TlsCredentials;
 using platform::TlsStream;
 using platform::TlsTrust;
 using testsupport::TlsTestServer;
+using platformtest::ErrorOf;
+using platformtest::kGenerous;
 using Clock = std::chrono::steady_clock;
-
-constexpr Millis kGenerous(10000);  // a limit that only a hang would reach
-
-// The int `action` threw; 0 when it threw nothing.
-template <class Action>
-int ErrorOf(Action action) {
-    try {
-        action();
-    } catch (int code) {
-        return code;
-    }
-    return 0;
-}
 
 // ---- the text form of fingerprints ----
 

@@ -208,30 +208,19 @@ TEST_P(Destinations, ProtectedPasswordIsBinaryWithoutTheSecretAndDamageReadsAsEm
     }
 }
 
-TEST_P(Destinations, SwitchingThePlainModeMakesStoredPasswordsReadAsEmpty) {
-    FTPDestination d = Saved();
-    SetPlainMode(true);
-    EXPECT_EQ(Store().GetDestination(d.number).password, L"");
-
-    d.password = L"clear text";
-    Store().SaveDestination(d);
-    EXPECT_EQ(KeyOf(d)->Read(L"Password")->type, RegistryType::kString);
-    EXPECT_EQ(Store().GetDestination(d.number).password, L"clear text");
-
-    SetPlainMode(false);
-    EXPECT_EQ(Store().GetDestination(d.number).password, L"");
-}
-
-// What the shell extension reads inside the file manager: names and numbers, no password in
-// either mode.
-TEST_P(Destinations, StoreThatSkipsPasswordsLoadsEverythingElse) {
+// A password reads back only in the mode it was saved in; the names-only store the shell extension
+// reads inside the file manager never holds one, in either mode.
+TEST_P(Destinations, PasswordsReadBackOnlyInTheirModeAndNeverThroughTheNamesOnlyStore) {
     const DestinationStore namesOnly(Registry(), Protection(), Passwords::Skip);
-    const FTPDestination d = Saved();
-    for (const bool plain : {false, true}) {
+    FTPDestination d = Saved();
+    for (const bool plain : {true, false}) {
         SCOPED_TRACE(plain ? "plain" : "protected");
         SetPlainMode(plain);
-        if (plain) Store().SaveDestination(d);
-        ASSERT_EQ(Store().GetDestination(d.number).password, d.password);
+        EXPECT_EQ(Store().GetDestination(d.number).password, L"") << "saved in the other mode";
+        d.password = plain ? L"clear text" : L"p\u00e4ss";
+        Store().SaveDestination(d);
+        EXPECT_EQ(KeyOf(d)->Read(L"Password")->type, plain ? RegistryType::kString : RegistryType::kBinary);
+        EXPECT_EQ(Store().GetDestination(d.number).password, d.password);
         const auto all = namesOnly.LoadAllDestinations();
         ASSERT_EQ(all.size(), 1u);
         EXPECT_EQ(all[0].displayName, d.displayName);

@@ -65,14 +65,4 @@ TEST_P(RegistryValues, StringReadsAreBoundedAndNeedATerminator) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, RegistryValues, storetest::kBackends, storetest::BackendName);
 
-// wchar_t is 32 bits off Windows: characters past the basic plane must become surrogate pairs,
-// and lone surrogates must survive the round trip.
-TEST(Utf16Bytes, SurrogatesRoundTrip) {
-    const std::vector<std::uint8_t> pair = {0x41, 0x00, 0xE9, 0x00, 0x3D, 0xD8, 0x00, 0xDE};
-    EXPECT_EQ(ToUtf16Bytes(L"A\u00e9\U0001F600"), pair);
-    EXPECT_EQ(FromUtf16Bytes(pair.data(), pair.size() / 2), L"A\u00e9\U0001F600");
-    const std::vector<std::uint8_t> lone = {0x00, 0xD8, 0x41, 0x00, 0x00, 0xDC};
-    EXPECT_EQ(ToUtf16Bytes(FromUtf16Bytes(lone.data(), 3)), lone);
-}
-
 }  // namespace

@@ -3,6 +3,7 @@
 #include "Orvane/engine/protocol/FTPControlConnection.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "platform/Event.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 namespace protocoltest {
 
@@ -13,15 +14,6 @@ inline CFTPControlConnection Connect(std::uint16_t port, platform::Event abort) 
     return CFTPControlConnection::ConnectToServer(L"127.0.0.1", port, std::move(abort), kTimeouts);
 }
 
-// Runs `call` and returns the int it throws, or -1 when it throws nothing.
-template <class Call>
-int ErrorOf(Call&& call) {
-    try {
-        call();
-    } catch (int code) {
-        return code;
-    }
-    return -1;
-}
+using platformtest::ErrorOf;
 
 }  // namespace protocoltest

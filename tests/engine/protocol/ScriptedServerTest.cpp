@@ -246,10 +246,16 @@ TEST_F(CommandSequences, LineBreaksOrNulInArgumentsFailWith87BeforeAnythingIsSen
     EXPECT_EQ(Received(), Lines()) << "not even USER went out";
 }
 
-TEST_F(CommandSequences, OpenDirCreatesWhatIsMissingAndEntersEveryComponent) {
+// OpenDir makes what is missing (a refused MKD is no failure) and enters every component. A server
+// that closes at MKD must end the sequence with its reply: otherwise the CWD that follows reads a
+// closed connection and the task fails with error 6.
+TEST_F(CommandSequences, FolderSequencesEnterWhatTheyMadeAndEndWithTheRefusingReply) {
     m_server.Send("220 ready\r\n")
         .On("MKD a", "550 Exists\r\n").On("CWD a", "250 ok\r\n")
-        .On("MKD b", "257 Created\r\n").On("CWD b", "250 in b\r\n");
+        .On("MKD b", "257 Created\r\n").On("CWD b", "250 in b\r\n")
+        .On("MKD locked", "550 Permission denied\r\n").On("CWD locked", "550 No caf\xe9 here\r\n")
+        .On("MKD c", "421 Timeout.\r\n")
+        .On("MKD d", "421 Shutting down.\r\n");
     Open();
     for (const char* path : {"", "\\", "\\\\"}) {
         SCOPED_TRACE(path);
@@ -258,21 +264,11 @@ TEST_F(CommandSequences, OpenDirCreatesWhatIsMissingAndEntersEveryComponent) {
         EXPECT_EQ(reply.text, L"");
     }
     EXPECT_EQ(Make<CFTPCommandSequenceOpenDir>().Run("\\a\\\\b\\").text, L"250 in b\r\n");
-}
-
-// A server that closes at MKD must end the sequence with its reply: otherwise the CWD that
-// follows reads a closed connection and the task fails with error 6.
-TEST_F(CommandSequences, FolderSequencesEndWithTheRefusingReply) {
-    m_server.Send("220 ready\r\n")
-        .On("MKD locked", "550 Permission denied\r\n").On("CWD locked", "550 No caf\xe9 here\r\n")
-        .On("MKD a", "421 Timeout.\r\n")
-        .On("MKD b", "421 Shutting down.\r\n");
-    Open();
     EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceOpenDir>().Run("locked\\deeper"); }).text, L"550 No caf\u00e9 here\r\n")
         << "read in the ANSI code page";
-    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceOpenDir>().Run("a\\c"); }).text, L"421 Timeout.\r\n");
-    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceCreateDir>().Run("b\\c"); }).text, L"421 Shutting down.\r\n");
-    EXPECT_EQ(Received(), (Lines{"MKD locked", "CWD locked", "MKD a", "MKD b"}));
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceOpenDir>().Run("c\\x"); }).text, L"421 Timeout.\r\n");
+    EXPECT_EQ(Thrown([&] { Make<CFTPCommandSequenceCreateDir>().Run("d\\x"); }).text, L"421 Shutting down.\r\n");
+    EXPECT_EQ(Received(), (Lines{"MKD a", "CWD a", "MKD b", "CWD b", "MKD locked", "CWD locked", "MKD c", "MKD d"}));
 }
 
 TEST_F(CommandSequences, RepliesOfNoExpectedClassFailWithError6) {

@@ -91,10 +91,8 @@ protected:
     // The file read as UTF-16LE without a byte-order mark, split at every CR LF.
     std::vector<std::wstring> Lines() {
         std::ifstream in(m_file, std::ios::binary);
-        const std::string raw{std::istreambuf_iterator<char>(in), {}};
-        std::wstring text;
-        for (std::size_t i = 0; i + 1 < raw.size(); i += 2)
-            text += static_cast<wchar_t>(static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8);
+        const std::vector<std::uint8_t> raw{std::istreambuf_iterator<char>(in), {}};
+        const std::wstring text = platform::FromUtf16Bytes(raw.data(), raw.size() / 2);
         std::vector<std::wstring> lines;
         std::size_t start = 0;
         for (std::size_t crlf; (crlf = text.find(L"\r\n", start)) != std::wstring::npos; start = crlf + 2)
