@@ -226,6 +226,27 @@ TEST_P(Interop, NameTheServerCannotStoreFailsTheJobWithItsReply) {
     }
 }
 
+// Four connections share out a tree of 500 files in nested folders: each folder is made once
+// (another connection entering it meanwhile is no error) and every file arrives byte for byte.
+TEST_P(Interop, FiveHundredFilesInNestedFoldersOverFourConnections) {
+    if (std::string(GetParam().name) != "pyftpdlib" && std::string(GetParam().name) != "vsftpd")
+        GTEST_SKIP() << "the walk is the same on the other servers";
+    const fs::path base = m_local.Path();
+    std::map<std::string, std::size_t> expected;
+    for (int i = 0; i < 500; ++i) {
+        const std::string path = "many/d" + std::to_string(i % 5) + "/e" + std::to_string(i % 3) + "/f" + std::to_string(i);
+        WriteFile(base / path, 1 + (i * 997) % 20000, static_cast<char>('a' + i % 7));
+        expected[fs::path(path).lexically_relative("many").string()] = Hash(ReadFile(base / path));
+    }
+    auto result = Upload(JobOf(base, {base / "many"}));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << testing::PrintToString(result->reply.text);
+    EXPECT_EQ(Sent(result->transcript, L"USER").size(), 4u);
+    EXPECT_EQ(Sent(result->transcript, L"STOR").size(), 500u);
+    EXPECT_EQ(m_inbox.Files(WM_UPLOAD_FILE_DONE).size(), 500u);
+    EXPECT_EQ(DiskTree(m_server->Root() / "upload" / "many"), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, Interop, ::testing::ValuesIn(kSetups),
                          [](const ::testing::TestParamInfo<ServerSetup>& setup) { return setup.param.name; });
 

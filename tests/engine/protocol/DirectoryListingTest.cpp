@@ -120,10 +120,16 @@ TEST(ParseListing, CutsLinesAtLfWithOrWithoutCr) {
 }
 
 // Listings as servers send them, over a raw data connection so that the line ends are the
-// server's: captures of pyftpdlib and the shapes of other servers written by hand. (The servers of
-// the interop matrix are listed there, through the engine, and compared with their disks.)
+// server's: each server of the interop matrix listing the same folder (tools/capture-listings),
+// earlier captures of pyftpdlib, and the shapes of other servers written by hand.
 TEST(ParseListing, ReadsListingsKeptAsTestData) {
     using platform::CodePage;
+    const std::vector<DirectoryEntry> captured = {
+        File(L"  two leading blanks.txt"), Folder(L" leading folder"), Folder(L"Jan 2024 report"),
+        Folder(L"Marketing"), File(L"May plans.txt"), File(L"caf\u00e9 \u00e9.txt"), Folder(L"docs"),
+        File(L"empty"), Link(L"link to docs"), Link(L"plans link")};
+    std::vector<DirectoryEntry> capturedUtf8 = captured;
+    capturedUtf8.push_back(File(L"\u03a9mega \u0416.txt"));
     const std::vector<DirectoryEntry> root = {
         File(L".hidden"), Folder(L"My Documents"), Folder(L"Old Folder"), File(L"data.bin"), Folder(L"docs"),
         Folder(L"empty"), File(L"file with spaces.txt"), Link(L"link to docs"), Link(L"link-to-readme"),
@@ -134,6 +140,11 @@ TEST(ParseListing, ReadsListingsKeptAsTestData) {
         CodePage page;
         std::vector<DirectoryEntry> entries;
     } cases[] = {
+        {"pyftpdlib-list.txt", CodePage::Utf8, capturedUtf8},
+        {"proftpd-list.txt", CodePage::Utf8, capturedUtf8},
+        {"pure-ftpd-list.txt", CodePage::Utf8, capturedUtf8},
+        {"vsftpd-list.txt", CodePage::SystemAnsi, captured},
+        {"pyftpdlib-cp1252-list.txt", CodePage::SystemAnsi, captured},
         {"pyftpdlib-list-root.txt", CodePage::SystemAnsi, root},
         {"pyftpdlib-list-root-curl-lf.txt", CodePage::SystemAnsi, root},  // curl made CR LF into LF
         {"pyftpdlib-list-sub.txt", CodePage::SystemAnsi, {File(L"a.txt"), Folder(L"inner")}},
