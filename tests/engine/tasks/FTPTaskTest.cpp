@@ -6,7 +6,6 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
-#include <thread>
 
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "platform/ErrorCodes.h"
@@ -104,21 +103,6 @@ TEST(FTPTaskSkeleton, DroppedConnectionIsAnErrorAndTheQuitFailsQuietly) {
     ASSERT_TRUE(result);
     EXPECT_NE(result->errorCode, 0u);
     EXPECT_EQ(result->reply.code, 230);  // the last reply before the break
-}
-
-TEST(FTPTaskSkeleton, AbortDuringAWaitEndsWith995) {
-    FakeFtpServer server;
-    platform::Event greeted(platform::EventReset::Manual);
-    platform::Event abort(platform::EventReset::Manual);
-    server.Signal(greeted);  // then silence: no greeting ever comes
-    std::thread stopper([&] {
-        greeted.Wait(Millis(10000));
-        abort.Set();
-    });
-    auto result = RunProbe(server, Destination(server.Port(), L"/pub"), {}, abort);
-    stopper.join();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->errorCode, 995u);
 }
 
 // What the answer to AUTH TLS leads to, by the destination's encryption. A server that cannot do
