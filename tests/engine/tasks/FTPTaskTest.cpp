@@ -125,10 +125,7 @@ TEST(FTPTaskEncryption, LoginGoesOutInClearOnlyWhereTheDestinationAllowsIt) {
     } rows[] = {
         {"plain FTP sends no AUTH", None, nullptr, {"USER anna", "PASS secret", "FEAT", "QUIT"}, 0, 230},
         {"if offered, not understood", ExplicitIfOffered, "500 Unknown command.\r\n", login, 0, 230},
-        {"if offered, refused by policy", ExplicitIfOffered, "534 Not for you.\r\n", login, 0, 230},
         {"login refused", ExplicitIfOffered, "502 Not implemented.\r\n", refused, 0, 530},
-        {"required, not understood", ExplicitRequired, "500 Unknown command.\r\n", noLogin,
-         platform::kErrorTlsNotOffered, 200},
         {"required, not implemented", ExplicitRequired, "502 Not implemented.\r\n", noLogin,
          platform::kErrorTlsNotOffered, 200},
         {"if offered, server closing", ExplicitIfOffered, "421 Too many users.\r\n", noLogin, 0, 421},
