@@ -343,13 +343,19 @@ TEST_P(EngineResume, RetryContinuesAFileCutOffAndTheResultIsWhole) {
     UploadJob job = JobOf(m_local.Path(), {m_local.Path() / L"big.bin"});
     const std::wstring key = job.files.begin()->first;
     m_engine.Upload(Destination(), job.key, job, m_inbox.Ref());
-    ASSERT_TRUE(m_inbox.WaitUntil([&] { return ProgressOf(key) >= (10 << 20) || !m_inbox.results.empty(); }));
+    // What the server holds, not what was reported: under Wine the reports lag far behind.
+    auto stored = [&] {
+        std::error_code missing;
+        const std::uintmax_t size = fs::file_size(Root() / "big.bin", missing);
+        return missing ? 0 : size;
+    };
+    ASSERT_TRUE(m_inbox.WaitUntil([&] { return stored() >= (5u << 20) || !m_inbox.results.empty(); }));
     Server().Stop();
     ASSERT_TRUE(m_inbox.WaitForResults(1));
     EXPECT_FALSE(m_inbox.results[0]->Succeeded());
     std::string whyNot;
     ASSERT_TRUE(Server().StartAgain(whyNot)) << whyNot;
-    const std::uint64_t there = fs::file_size(Root() / "big.bin");
+    const std::uint64_t there = stored();
     ASSERT_GT(there, 0u);
     ASSERT_LT(there, 50u << 20);
 
