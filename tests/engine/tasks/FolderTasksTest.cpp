@@ -134,8 +134,7 @@ TEST(FolderListing, EmptyFolderRefusedAsNoFilesIsAnEmptyListing) {
     testsupport::TestListener data;
     ScriptLogin(server)
         .On("CWD /pub/empty", "250 Directory changed.\r\n")
-        .On("PASV", "227 Entering Passive Mode (127,0,0,1," + std::to_string(data.Port() / 256) + "," +
-                        std::to_string(data.Port() % 256) + ")\r\n")
+        .On("PASV", PassiveReply(data.Port()))
         .On("LIST", "450 No files found\r\n");
     ScriptQuit(server).Start();
     TaskInbox inbox;

@@ -43,6 +43,12 @@ inline testsupport::FakeFtpServer& ScriptQuit(testsupport::FakeFtpServer& server
     return another ? server.Accept() : server;
 }
 
+// The reply to PASV that sends the data connection to `port` on the loopback address.
+inline std::string PassiveReply(std::uint16_t port) {
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) +
+           ").\r\n";
+}
+
 inline bool Contains(const std::vector<std::wstring>& lines, const std::wstring& part) {
     return std::any_of(lines.begin(), lines.end(),
                        [&](const std::wstring& line) { return line.find(part) != std::wstring::npos; });

@@ -25,6 +25,12 @@
 namespace {
 
 using namespace uploadtest;
+using Options = testsupport::PyFtpdServer::Options;
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
 
 std::vector<std::wstring> KeysOf(const UploadJob& job) {
     std::vector<std::wstring> keys;
@@ -32,12 +38,28 @@ std::vector<std::wstring> KeysOf(const UploadJob& job) {
     return keys;
 }
 
+struct ServerCase {
+    const char* name;
+    Options options;
+};
+
+void PrintTo(const ServerCase& c, std::ostream* out) { *out << c.name; }
+
 class EngineUpload : public testsupport::FtpServerFixture {
 protected:
-    testsupport::PyFtpdServer::Options ServerOptions() const override {
-        testsupport::PyFtpdServer::Options options;
-        options.cp1252 = true;  // names on the wire in the ANSI code page, as we send them
-        return options;
+    // Names on the wire in the ANSI code page, as we send them, unless a test needs another server.
+    virtual ServerCase Case() const { return {"cp1252", {.cp1252 = true}}; }
+    Options ServerOptions() const override { return Case().options; }
+
+    FTPSettings Destination(const std::wstring& directory = L"") {
+        FTPSettings destination = DestinationOn(Server(), directory);
+        if (m_connections) destination.connections = *m_connections;
+        if (Case().options.tls != Options::Tls::None) {
+            destination.encryption = FTPEncryption::ExplicitRequired;
+            destination.trustedCertificate =
+                testsupport::TlsTestServer::CertificateFacts(Case().options.certificate).fingerprint;
+        }
+        return destination;
     }
 
     // Uploads `job` and returns the result, with the inbox holding every message of the run.
@@ -46,11 +68,6 @@ protected:
         m_engine.Upload(Destination(directory), job.key, job, m_inbox.Ref());
         if (!m_inbox.WaitForResults(before + 1, platform::Millis(60000))) return nullptr;
         return std::move(m_inbox.results.back());
-    }
-    FTPSettings Destination(const std::wstring& directory = L"") {
-        FTPSettings destination = DestinationOn(Server(), directory);
-        if (m_connections) destination.connections = *m_connections;
-        return destination;
     }
 
     // The messages of the latest run, checked for their order: STARTED; per file STATUS, its
@@ -84,6 +101,15 @@ protected:
         return progress;
     }
 
+    // Bytes reported for `file` from the `from`th upload message on.
+    std::int64_t ProgressOf(const std::wstring& file, std::size_t from = 0) const {
+        std::int64_t sum = 0;
+        for (std::size_t i = from; i < m_inbox.uploads.size(); ++i)
+            if (m_inbox.uploads[i].message == WM_UPLOAD_PROGRESS && m_inbox.uploads[i].file == file)
+                sum += m_inbox.uploads[i].bytes;
+        return sum;
+    }
+
     // Connections per upload; the destination's default when not set.
     std::optional<std::uint32_t> m_connections;
 
@@ -92,7 +118,19 @@ protected:
     CFTPEngine m_engine{kTimeouts};
 };
 
-TEST_F(EngineUpload, TreeArrivesByteForByteOverFourConnections) {
+// The same engine against a server set up otherwise.
+class EngineUploadOn : public EngineUpload, public ::testing::WithParamInterface<ServerCase> {
+protected:
+    ServerCase Case() const override { return GetParam(); }
+};
+
+std::string CaseName(const ::testing::TestParamInfo<ServerCase>& info) { return info.param.name; }
+
+using EngineTree = EngineUploadOn;
+
+// Over every connection the server takes from one address (four by default, two where it
+// refuses more): the tree byte for byte, each folder made once whichever connection gets there.
+TEST_P(EngineTree, ArrivesByteForByteOverEveryConnectionTheServerTakes) {
     const fs::path base = m_local.Path() / L"base";
     WriteFile(base / L"loose.txt", 100);
     WriteFile(base / L"tree" / L"top.txt", 3000, 'k');
@@ -113,26 +151,26 @@ TEST_F(EngineUpload, TreeArrivesByteForByteOverFourConnections) {
     EXPECT_EQ(TreeOf(Root() / "incoming"), TreeOf(base));
     EXPECT_FALSE(fs::exists(Root() / "incoming" / "tree" / "folder without files"));
 
-    auto sorted = [](std::vector<std::wstring> files) {
-        std::sort(files.begin(), files.end());
-        return files;
-    };
-    EXPECT_EQ(sorted(m_inbox.Files(WM_UPLOAD_STATUS)), KeysOf(job));
-    EXPECT_EQ(sorted(m_inbox.Files(WM_UPLOAD_FILE_DONE)), KeysOf(job));
+    EXPECT_EQ(Sorted(m_inbox.Files(WM_UPLOAD_STATUS)), KeysOf(job));
+    EXPECT_EQ(Sorted(m_inbox.Files(WM_UPLOAD_FILE_DONE)), KeysOf(job));
     auto progress = CheckedProgress(job.key);
-    for (const auto& [key, entry] : job.files) {
-        std::intptr_t sum = 0;
-        for (std::intptr_t bytes : progress[key]) sum += bytes;
-        EXPECT_EQ(sum, entry.size) << PathOf(key).filename();
-    }
+    for (const auto& [key, entry] : job.files) EXPECT_EQ(ProgressOf(key), entry.size) << PathOf(key).filename();
     const std::wstring deep = (base / L"tree" / L"a" / L"b" / L"c" / L"deep.bin").wstring();
     EXPECT_EQ(progress[deep], (std::vector<std::intptr_t>{8192, 8192, 8192, 1}));
 
     // Each connection logs in and sends TYPE I once; nothing after the last file.
-    EXPECT_EQ(Sent(result->transcript, L"USER").size(), 4u);
+    const std::size_t connections = Case().options.maxPerAddress ? Case().options.maxPerAddress : 4;
+    EXPECT_EQ(Sent(result->transcript, L"USER").size(), connections);
     EXPECT_EQ(Sent(result->transcript, L"STOR").size(), 7u);
-    EXPECT_EQ(Sent(result->transcript, L"TYPE"), std::vector<std::wstring>(4, L"TYPE I"));
+    EXPECT_EQ(Sent(result->transcript, L"TYPE"), std::vector<std::wstring>(connections, L"TYPE I"));
+    const std::vector<std::wstring> made = Sorted(Sent(result->transcript, L"MKD"));
+    EXPECT_EQ(std::adjacent_find(made.begin(), made.end()), made.end()) << testing::PrintToString(made);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, EngineTree,
+                         ::testing::Values(ServerCase{"cp1252", {.cp1252 = true}},
+                                           ServerCase{"cp1252_two_per_address", {.cp1252 = true, .maxPerAddress = 2}}),
+                         CaseName);
 
 TEST_F(EngineUpload, WalksFoldersUpAndDownOnlyWhenTheFolderChanges) {
     m_connections = 1;  // the walk of one connection
@@ -162,42 +200,39 @@ TEST_F(EngineUpload, WalksFoldersUpAndDownOnlyWhenTheFolderChanges) {
     EXPECT_EQ(ReadFile(Root() / "c" / "f3"), ReadFile(base / L"3"));
 }
 
-TEST_F(EngineUpload, FilesOfOneFolderNeedNoFolderCommandsBetweenThem) {
-    const fs::path base = m_local.Path() / L"base";
-    for (int i = 0; i < 5; ++i) WriteFile(base / L"same" / (L"f" + std::to_wstring(i)), 100 + i);
-    auto result = Upload(JobOf(base, {base / L"same"}));
-    ASSERT_TRUE(result);
-    ASSERT_TRUE(result->Succeeded());
-    // Per connection (its transcript follows a heading line): no folder command after its first file.
-    bool stored = false;
-    for (const std::wstring& line : result->transcript) {
-        if (line.rfind(L"---", 0) == 0) stored = false;
-        if (line.rfind(L"STOR", 0) == 0) stored = true;
-        EXPECT_FALSE(stored && (line.rfind(L"CWD", 0) == 0 || line.rfind(L"MKD", 0) == 0)) << line;
+// Jobs that end before any file is stored: nothing reaches the server, no file has a message.
+// A name the code page cannot carry fails the job before the files ahead of it are stored.
+TEST_F(EngineUpload, JobThatEndsBeforeItsFilesStoresNothing) {
+    const fs::path base = m_local.Path();
+    const fs::path omega = base / PathOf(L"\u03a9mega.txt");  // Greek capital omega: not in Windows-1252
+    const fs::path zhe = base / PathOf(L"\u0416");            // Cyrillic Zhe
+    WriteFile(base / L"alpha.txt", 10);
+    WriteFile(omega, 10);
+    WriteFile(zhe / L"plain.txt", 10);
+    const struct {
+        const char* name;
+        std::wstring directory;
+        std::vector<fs::path> selected;
+        std::uint32_t errorCode;
+        int replyClass;
+    } rows[] = {
+        {"empty job", L"", {}, 0, 2},
+        {"missing starting folder", L"/not/there", {base / L"alpha.txt"}, 0, 5},
+        {"file name outside the code page", L"", {base / L"alpha.txt", omega}, 1113, 2},
+        {"folder name outside the code page", L"", {zhe}, 1113, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_inbox.messages.clear();
+        auto result = Upload(JobOf(base, row.selected), row.directory);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->errorCode, row.errorCode);
+        EXPECT_EQ(result->reply.code / 100, row.replyClass);
+        EXPECT_TRUE(Sent(result->transcript, L"STOR").empty());
+        EXPECT_TRUE(Sent(result->transcript, L"MKD").empty());
+        EXPECT_EQ(m_inbox.messages, (std::vector<unsigned>{WM_UPLOAD_STARTED, WM_UPLOAD_FINISHED}));
+        EXPECT_TRUE(TreeOf(Root()).empty());
     }
-    EXPECT_EQ(Sent(result->transcript, L"MKD"), std::vector<std::wstring>{L"MKD same"});  // made once
-    EXPECT_EQ(Sent(result->transcript, L"STOR").size(), 5u);
-}
-
-TEST_F(EngineUpload, MissingStartingFolderTouchesNoFile) {
-    WriteFile(m_local.Path() / L"f", 10);
-    auto result = Upload(JobOf(m_local.Path(), {m_local.Path() / L"f"}), L"/not/there");
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(result->Succeeded());
-    EXPECT_EQ(result->errorCode, 0u);
-    EXPECT_EQ(result->reply.code / 100, 5);
-    EXPECT_EQ(m_inbox.messages, (std::vector<unsigned>{WM_UPLOAD_STARTED, WM_UPLOAD_FINISHED}));
-    EXPECT_TRUE(TreeOf(Root()).empty());
-}
-
-TEST_F(EngineUpload, EmptyJobLogsInSetsTheTypesAndSucceeds) {
-    UploadJob job;
-    job.key = L"empty";
-    auto result = Upload(job);
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->Succeeded());
-    EXPECT_EQ(Sent(result->transcript, L"TYPE"), std::vector<std::wstring>{L"TYPE I"});
-    EXPECT_EQ(m_inbox.messages, (std::vector<unsigned>{WM_UPLOAD_STARTED, WM_UPLOAD_FINISHED}));
 }
 
 // One connection's failure ends the sharing out; the others finish the file they are on. What
@@ -231,9 +266,7 @@ TEST_F(EngineUpload, RetryAfterARefusedFileSendsExactlyTheFilesLeft) {
     auto second = Upload(job);
     ASSERT_TRUE(second);
     EXPECT_TRUE(second->Succeeded());
-    std::vector<std::wstring> stored = Sent(second->transcript, L"STOR");
-    std::sort(stored.begin(), stored.end());
-    EXPECT_EQ(stored, left);
+    EXPECT_EQ(Sorted(Sent(second->transcript, L"STOR")), left);
     EXPECT_EQ(TreeOf(Root()), TreeOf(base));
 }
 
@@ -251,9 +284,7 @@ TEST_F(EngineUpload, FilesThatCannotBeReadAreLeftOutAndTheRestIsStored) {
     auto result = Upload(job);
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << result->reply.code;
-    std::vector<std::wstring> stored = Sent(result->transcript, L"STOR");
-    std::sort(stored.begin(), stored.end());
-    EXPECT_EQ(stored, (std::vector<std::wstring>{L"STOR 1", L"STOR 5"}));
+    EXPECT_EQ(Sorted(Sent(result->transcript, L"STOR")), (std::vector<std::wstring>{L"STOR 1", L"STOR 5"}));
     EXPECT_EQ(Sent(result->transcript, L"PASV").size(), 2u);
     EXPECT_TRUE(Contains(result->transcript, (base / L"2").wstring()));
     std::map<std::wstring, std::intptr_t> skipped;
@@ -263,166 +294,45 @@ TEST_F(EngineUpload, FilesThatCannotBeReadAreLeftOutAndTheRestIsStored) {
                            {(base / L"2").wstring(), platform::kErrorFileNotFound},
                            {(base / L"3").wstring(), platform::kErrorAccessDenied},
                            {(base / L"4").wstring(), platform::kErrorSharingViolation}}));
-    std::vector<std::wstring> done = m_inbox.Files(WM_UPLOAD_FILE_DONE);
-    std::sort(done.begin(), done.end());
-    EXPECT_EQ(done, (std::vector<std::wstring>{(base / L"1").wstring(), (base / L"5").wstring()}));
+    EXPECT_EQ(Sorted(m_inbox.Files(WM_UPLOAD_FILE_DONE)),
+              (std::vector<std::wstring>{(base / L"1").wstring(), (base / L"5").wstring()}));
     CheckedProgress(job.key);
     EXPECT_EQ(TreeOf(Root()), (std::map<std::wstring, std::string>{{L"1", ReadFile(base / L"1")},
                                                                      {L"5", ReadFile(base / L"5")}}));
 }
 
-TEST_F(EngineUpload, NameOutsideTheCodePageFailsBeforeAnythingIsStored) {
-    const fs::path base = m_local.Path();
-    WriteFile(base / L"alpha.txt", 10);
-    WriteFile(base / PathOf(L"\u03a9mega.txt"), 10);  // Greek capital omega: not in Windows-1252
-    auto result = Upload(JobOf(base, {base / L"alpha.txt", base / PathOf(L"\u03a9mega.txt")}));
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(result->Succeeded());
-    EXPECT_EQ(result->errorCode, static_cast<std::uint32_t>(platform::kErrorNoUnicodeTranslation));
-    EXPECT_TRUE(Sent(result->transcript, L"STOR").empty());
-    EXPECT_TRUE(m_inbox.Files(WM_UPLOAD_STATUS).empty());
-    EXPECT_TRUE(TreeOf(Root()).empty());
-}
-
-TEST_F(EngineUpload, FolderOutsideTheCodePageFailsToo) {
-    WriteFile(m_local.Path() / PathOf(L"\u0416") / L"plain.txt", 10);  // Cyrillic Zhe
-    auto result = Upload(JobOf(m_local.Path(), {m_local.Path() / PathOf(L"\u0416")}));
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->errorCode, static_cast<std::uint32_t>(platform::kErrorNoUnicodeTranslation));
-    EXPECT_TRUE(Sent(result->transcript, L"MKD").empty());
-}
-
-TEST(EngineStop, DestroyingTheEngineStopsAStalledUpload) {
-    testsupport::TempDir local;
-    WriteFile(local.Path() / L"big.bin", 32u << 20);
-    testsupport::FakeFtpServer server;
-    testsupport::TestListener data;
-    platform::Event storing{platform::EventReset::Manual};
-    ScriptLogin(server)
-        .On("TYPE I", "200 Type set to I.\r\n")
-        .On("PASV", "227 Entering Passive Mode (127,0,0,1," + std::to_string(data.Port() / 256) + "," +
-                        std::to_string(data.Port() % 256) + ").\r\n")
-        .On("STOR big.bin", "150 Ready.\r\n")
-        .Signal(storing);  // then silence: the final reply never comes
-    server.Start();
-
-    TaskInbox inbox;
-    auto engine = std::make_unique<CFTPEngine>(kTimeouts);
-    engine->Upload(Destination(server.Port()), L"big", JobOf(local.Path(), {local.Path() / L"big.bin"}),
-                   inbox.Ref());
-    ASSERT_TRUE(platform::WaitPumpingMessages(storing, platform::Millis(10000)));
-    platform::Event never{platform::EventReset::Manual};
-    platform::Socket stalled = data.Accept(never, platform::Millis(5000));  // and never read
-
-    engine.reset();  // as the program does when it ends during an upload
-    ASSERT_TRUE(inbox.WaitForResults(1));
-    EXPECT_EQ(inbox.results[0]->errorCode, static_cast<std::uint32_t>(platform::kErrorAborted));
-    EXPECT_TRUE(inbox.Files(WM_UPLOAD_FILE_DONE).empty());
-    EXPECT_TRUE(server.Finish());
-}
-
 // A reset in the middle of a file, then a 226 from a server that keeps what arrived: the file is
-// not done, so it stays in the job, and the retry sends it again whole.
-TEST(EngineUploadFaults, FileCutShortStaysInTheJobAndTheRetrySendsItWhole) {
+// not done, so it stays in the job for the retry (which sends it again: EngineResume).
+TEST(EngineUploadFaults, FileCutShortIsNeverReportedStored) {
     testsupport::TempDir local;
     WriteFile(local.Path() / L"big.bin", 32u << 20);  // more than the socket buffers hold
     const UploadJob job = JobOf(local.Path(), {local.Path() / L"big.bin"});
     testsupport::FakeFtpServer server;
     testsupport::TestListener data;
-    const std::string passive = "227 Entering Passive Mode (127,0,0,1," + std::to_string(data.Port() / 256) + "," +
-                                std::to_string(data.Port() % 256) + ").\r\n";
-    platform::Event cut{platform::EventReset::Manual}, drained{platform::EventReset::Manual};
-    for (platform::Event* sent : {&cut, &drained}) {
-        ScriptLogin(server)
-            .On("TYPE I", "200 Type set to I.\r\n")
-            .On("PASV", passive)
-            .On("STOR big.bin", "150 Ready.\r\n")
-            .WaitFor(*sent)
-            .Send("226 Transfer complete.\r\n");
-        if (sent == &cut) server.Accept();  // the failed run sends nothing more
-    }
-    ScriptQuit(server).Start();
+    platform::Event cut{platform::EventReset::Manual};
+    ScriptLogin(server)
+        .On("TYPE I", "200 Type set to I.\r\n")
+        .On("PASV", PassiveReply(data.Port()))
+        .On("STOR big.bin", "150 Ready.\r\n")
+        .WaitFor(cut)
+        .Send("226 Transfer complete.\r\n");  // the failed run sends nothing more
+    server.Start();
 
     TaskInbox inbox;
     CFTPEngine engine(kTimeouts);
-    platform::Event never{platform::EventReset::Manual};
     engine.Upload(Destination(server.Port()), job.key, job, inbox.Ref());
-    {
-        platform::Socket socket = data.Accept(never, platform::Millis(5000));
-        std::vector<char> some(8192);
-        platform::Receive(socket, some, never, platform::Millis(5000));
-        socket.CloseAbortive();
-    }
+    platform::Event never{platform::EventReset::Manual};
+    platform::Socket socket = data.Accept(never, platform::Millis(5000));
+    std::vector<char> some(8192);
+    platform::Receive(socket, some, never, platform::Millis(5000));
+    socket.CloseAbortive();
     cut.Set();
     ASSERT_TRUE(inbox.WaitForResults(1));
     EXPECT_EQ(inbox.results[0]->errorCode, static_cast<std::uint32_t>(platform::kErrorConnectionReset));
     EXPECT_TRUE(inbox.Files(WM_UPLOAD_FILE_DONE).empty());
-
-    engine.Upload(Destination(server.Port()), job.key, job, inbox.Ref());  // the job as it was left
-    std::string arrived;
-    {
-        platform::Socket socket = data.Accept(never, platform::Millis(5000));
-        std::vector<char> buffer(1 << 16);
-        while (std::size_t n = platform::Receive(socket, buffer, never, platform::Millis(10000)))
-            arrived.append(buffer.data(), n);
-    }
-    drained.Set();
-    ASSERT_TRUE(inbox.WaitForResults(2));
-    EXPECT_TRUE(inbox.results[1]->Succeeded());
-    EXPECT_TRUE(arrived == ReadFile(local.Path() / L"big.bin"));
-    EXPECT_EQ(inbox.Files(WM_UPLOAD_FILE_DONE), KeysOf(job));
     EXPECT_TRUE(server.Finish());
     EXPECT_EQ(server.Failures(), std::vector<std::string>{});
 }
-
-// The same engine against servers set up otherwise: slowed down, refusing REST, speaking TLS, or
-// taking fewer connections from one address.
-struct ServerCase {
-    const char* name;
-    int uploadRate = 0;
-    bool refuseRest = false;
-    bool tls = false;
-    int maxPerAddress = 0;
-};
-
-void PrintTo(const ServerCase& c, std::ostream* out) { *out << c.name; }
-
-class EngineUploadOn : public EngineUpload, public ::testing::WithParamInterface<ServerCase> {
-protected:
-    testsupport::PyFtpdServer::Options ServerOptions() const override {
-        testsupport::PyFtpdServer::Options options;
-        options.uploadRate = GetParam().uploadRate;
-        options.refuseRest = GetParam().refuseRest;
-        options.maxPerAddress = GetParam().maxPerAddress;
-        if (GetParam().tls) {
-            options.tls = testsupport::PyFtpdServer::Options::Tls::Explicit;
-            options.certificate = "self-signed";
-        }
-        return options;
-    }
-    FTPSettings Destination() {
-        FTPSettings destination = EngineUpload::Destination();
-        if (GetParam().tls) {
-            destination.encryption = FTPEncryption::ExplicitRequired;
-            destination.trustedCertificate = testsupport::TlsTestServer::CertificateFacts("self-signed").fingerprint;
-        }
-        return destination;
-    }
-    std::unique_ptr<CTaskResult> Run(const UploadJob& job) {
-        const std::size_t before = m_inbox.results.size();
-        m_engine.Upload(Destination(), job.key, job, m_inbox.Ref());
-        if (!m_inbox.WaitForResults(before + 1, platform::Millis(60000))) return nullptr;
-        return std::move(m_inbox.results.back());
-    }
-    // Bytes reported for `file` from the `from`th upload message on.
-    std::int64_t ProgressOf(const std::wstring& file, std::size_t from = 0) const {
-        std::int64_t sum = 0;
-        for (std::size_t i = from; i < m_inbox.uploads.size(); ++i)
-            if (m_inbox.uploads[i].message == WM_UPLOAD_PROGRESS && m_inbox.uploads[i].file == file)
-                sum += m_inbox.uploads[i].bytes;
-        return sum;
-    }
-};
 
 using EngineResume = EngineUploadOn;
 
@@ -433,23 +343,29 @@ TEST_P(EngineResume, RetryContinuesAFileCutOffAndTheResultIsWhole) {
     UploadJob job = JobOf(m_local.Path(), {m_local.Path() / L"big.bin"});
     const std::wstring key = job.files.begin()->first;
     m_engine.Upload(Destination(), job.key, job, m_inbox.Ref());
-    ASSERT_TRUE(m_inbox.WaitUntil([&] { return ProgressOf(key) >= (10 << 20) || !m_inbox.results.empty(); }));
+    // What the server holds, not what was reported: under Wine the reports lag far behind.
+    auto stored = [&] {
+        std::error_code missing;
+        const std::uintmax_t size = fs::file_size(Root() / "big.bin", missing);
+        return missing ? 0 : size;
+    };
+    ASSERT_TRUE(m_inbox.WaitUntil([&] { return stored() >= (5u << 20) || !m_inbox.results.empty(); }));
     Server().Stop();
     ASSERT_TRUE(m_inbox.WaitForResults(1));
     EXPECT_FALSE(m_inbox.results[0]->Succeeded());
     std::string whyNot;
     ASSERT_TRUE(Server().StartAgain(whyNot)) << whyNot;
-    const std::uint64_t there = fs::file_size(Root() / "big.bin");
+    const std::uint64_t there = stored();
     ASSERT_GT(there, 0u);
     ASSERT_LT(there, 50u << 20);
 
     job.files.begin()->second.cutOff = true;  // as the job controller marks a file with bytes counted
     const std::size_t from = m_inbox.uploads.size();
-    auto second = Run(job);
+    auto second = Upload(job);
     ASSERT_TRUE(second);
     EXPECT_TRUE(second->Succeeded()) << second->errorCode << " " << testing::PrintToString(second->reply.text);
     EXPECT_TRUE(ReadFile(Root() / "big.bin") == ReadFile(m_local.Path() / L"big.bin"));
-    const bool resumed = !GetParam().refuseRest;
+    const bool resumed = !GetParam().options.refuseRest;
     EXPECT_EQ(Sent(second->transcript, L"REST"), std::vector<std::wstring>{L"REST " + std::to_wstring(there)});
     EXPECT_EQ(ProgressOf(key, from), static_cast<std::int64_t>((50u << 20) - (resumed ? there : 0)));
     std::vector<std::intptr_t> restarts;
@@ -458,36 +374,25 @@ TEST_P(EngineResume, RetryContinuesAFileCutOffAndTheResultIsWhole) {
     EXPECT_EQ(restarts, resumed ? std::vector<std::intptr_t>{static_cast<std::intptr_t>(there)}
                                 : std::vector<std::intptr_t>{});
     EXPECT_EQ(Sent(second->transcript, L"SIZE").size(), 2u);  // before, and to confirm
-    if (!second->Succeeded()) ADD_FAILURE() << testing::PrintToString(second->transcript);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, EngineResume,
-                         ::testing::Values(ServerCase{"rest", 20'000'000}, ServerCase{"rest_refused", 20'000'000, true},
-                                           ServerCase{"rest_over_tls", 20'000'000, false, true}),
-                         [](const auto& c) { return std::string(c.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Servers, EngineResume,
+    ::testing::Values(ServerCase{"rest", {.uploadRate = 20'000'000}},
+                      ServerCase{"rest_refused", {.uploadRate = 20'000'000, .refuseRest = true}},
+                      ServerCase{"rest_over_tls",
+                                 {.uploadRate = 20'000'000, .tls = Options::Tls::Explicit, .certificate = "self-signed"}}),
+    CaseName);
 
-using EngineLanes = EngineUploadOn;
+// A server that reads a few bytes a second: every connection is held in a send that the
+// server will not take. A stop ends them all at once, and no file counts as done.
+class EngineStop : public EngineUpload {
+protected:
+    ServerCase Case() const override { return {"stalling", {.uploadRate = 1000}}; }
+};
 
-// A server that takes two connections from one address: the job goes over the two.
-TEST_P(EngineLanes, ServerThatTakesFewerConnectionsGetsTheWholeTree) {
-    if (GetParam().maxPerAddress == 0) GTEST_SKIP() << "not limited";
-    const fs::path base = m_local.Path() / L"tree";
-    for (int folder = 0; folder < 4; ++folder)
-        for (int file = 0; file < 10; ++file)
-            WriteFile(base / (L"d" + std::to_wstring(folder)) / (L"f" + std::to_wstring(file)), 1000 + file,
-                      static_cast<char>('a' + folder));
-    auto result = Run(JobOf(m_local.Path(), {base}));
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->Succeeded()) << result->errorCode << " " << testing::PrintToString(result->reply.text);
-    EXPECT_EQ(TreeOf(Root() / "tree"), TreeOf(base));
-    EXPECT_EQ(Sent(result->transcript, L"USER").size(), 2u);
-    CheckedProgress(L"{00000000-0000-0000-0000-000000000001}");
-}
-
-// A stop in the middle of four transfers ends them all at once, and no file counts as done.
-TEST_P(EngineLanes, StopEndsEveryConnectionPromptly) {
-    if (GetParam().uploadRate == 0) GTEST_SKIP() << "not slowed";
-    for (int file = 0; file < 8; ++file) WriteFile(m_local.Path() / L"slow" / (L"f" + std::to_wstring(file)), 4u << 20);
+TEST_F(EngineStop, EndsEveryConnectionPromptly) {
+    for (int file = 0; file < 4; ++file) WriteFile(m_local.Path() / L"slow" / (L"f" + std::to_wstring(file)), 16u << 20);
     const UploadJob job = JobOf(m_local.Path(), {m_local.Path() / L"slow"});
     auto engine = std::make_unique<CFTPEngine>(kTimeouts);
     engine->Upload(Destination(), job.key, job, m_inbox.Ref());
@@ -504,10 +409,5 @@ TEST_P(EngineLanes, StopEndsEveryConnectionPromptly) {
     EXPECT_EQ(m_inbox.results[0]->errorCode, static_cast<std::uint32_t>(platform::kErrorAborted));
     EXPECT_TRUE(m_inbox.Files(WM_UPLOAD_FILE_DONE).empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Servers, EngineLanes,
-                         ::testing::Values(ServerCase{"two_per_address", 0, false, false, 2},
-                                           ServerCase{"slow", 200'000}),
-                         [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <string_view>
-#include <map>
 #include <iterator>
+#include <map>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,7 +14,9 @@
 #include "Orvane/app/UploadJob.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "platform/File.h"
+#include "platform/TextCodec.h"
 #include "store/FTPSettings.h"
+#include "tests/support/AwkwardTree.h"
 #include "tests/support/PyFtpdServer.h"
 
 namespace uploadtest {
@@ -25,45 +27,14 @@ inline const FTPTimeouts kTimeouts{platform::Millis(5000), platform::Millis(5000
 
 // Wide names as the platform's file layer spells them on disk: UTF-8 off Windows. (The standard
 // library's own wide conversion there follows the C locale and refuses every non-ASCII name.)
-inline fs::path PathOf(std::wstring_view name) {
-    std::u8string text;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char32_t c = static_cast<char32_t>(name[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size())
-                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(name[++i]) - 0xDC00);
-        }
-        auto unit = [&](char32_t bits) { text.push_back(static_cast<char8_t>(bits)); };
-        if (c < 0x80) {
-            unit(c);
-        } else if (c < 0x800) {
-            unit(0xC0 | c >> 6), unit(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            unit(0xE0 | c >> 12), unit(0x80 | (c >> 6 & 0x3F)), unit(0x80 | (c & 0x3F));
-        } else {
-            unit(0xF0 | c >> 18), unit(0x80 | (c >> 12 & 0x3F)), unit(0x80 | (c >> 6 & 0x3F)), unit(0x80 | (c & 0x3F));
-        }
-    }
-    return fs::path(text);
-}
+inline fs::path PathOf(std::wstring_view name) { return testsupport::NativePath(std::wstring(name)); }
 
 inline std::wstring WideOf(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    std::wstring name;
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t lead = text[i];
-        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length && i + k < text.size(); ++k) c = c << 6 | (text[i + k] & 0x3F);
-        i += length;
-        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-            name.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
-            name.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            name.push_back(static_cast<wchar_t>(c));
-        }
-    }
-    return name;
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return platform::FromAnsi(path.string(), platform::CodePage::Utf8);
+#endif
 }
 
 inline void WriteFile(const fs::path& path, std::size_t size, char seed = 'a') {
@@ -108,7 +79,7 @@ inline std::map<std::wstring, std::string> TreeOf(const fs::path& folder) {
     if (!fs::exists(folder)) return tree;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
-            tree[WideOf(fs::relative(entry.path(), folder).generic_string())] = ReadFile(entry.path());
+            tree[WideOf(fs::relative(entry.path(), folder).generic_u8string())] = ReadFile(entry.path());
     return tree;
 }
 
