@@ -45,7 +45,8 @@ TestListener::TestListener(std::uint16_t port, int backlog) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (!m_socket.IsOpen() || ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, backlog) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        ::listen(listener, backlog) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw LastError();
     m_endpoint.address = {{127, 0, 0, 1}};
     m_endpoint.port = ntohs(address.sin_port);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Socket.h"
 #include "platform/Time.h"
@@ -55,7 +56,7 @@ public:
     TrustedTestAuthority& operator=(const TrustedTestAuthority&) = delete;
 
 private:
-    const void* m_added = nullptr;              // the CA's context in the root store (Windows)
+    std::vector<unsigned char> m_der;           // the CA as added to the store (Windows)
     std::optional<std::string> m_previousFile;  // SSL_CERT_FILE before (POSIX)
 };
 
