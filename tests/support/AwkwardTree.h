@@ -13,7 +13,7 @@ struct AwkwardFile {
     std::size_t size;
 };
 std::vector<AwkwardFile> AwkwardTree(bool utf8Names);
-// `name` as a path of this platform: UTF-8 bytes off Windows, as the platform's file layer spells it.
+// UTF-8 bytes off Windows, as the platform's file layer spells it.
 std::filesystem::path NativePath(const std::wstring& name);
 
 // Writes the files below `folder`, each filled from its own path: one that arrives under another's

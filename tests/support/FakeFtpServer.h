@@ -13,17 +13,14 @@
 
 namespace testsupport {
 
-// An FTP server in the test process, on loopback, that plays a script of what real servers will
-// not do on request (replies cut into pieces, silence, a dropped connection, hostile lengths).
-// Once Start()ed, a thread accepts the first connection and runs the steps in order, recording
-// every command line it reads; after the script it reads on, silent, until the client closes.
+// An FTP server on loopback that plays a script of what real servers will not do on request.
+// A thread runs the steps in order, recording every command line; after them it reads on, silent.
 class FakeFtpServer {
 public:
     FakeFtpServer() = default;  // listens on a free loopback port; throws int
     ~FakeFtpServer();           // ends every wait of the server thread and joins it
 
     std::uint16_t Port() const { return m_listener.Port(); }
-    // The 227 reply that names this server's data listener.
     std::string PassiveReply() const;
 
     // Sends `bytes`; with `pieceSize`, in sends of that many bytes each.
@@ -33,22 +30,21 @@ public:
     // Reads the next command line; one that is not `line` (without CR LF) is noted in Failures().
     FakeFtpServer& Expect(std::string line) { return Add(Kind::Expect, std::move(line)); }
     FakeFtpServer& On(std::string line, std::string reply) { return Expect(std::move(line)).Send(std::move(reply)); }
-    // Sets `event`, to let the test know the script got here; waits until the test sets `event`.
+    // Sets `event` / waits until the test sets it.
     FakeFtpServer& Signal(platform::Event event) { return Add(Kind::Signal, {}, 0, std::move(event)); }
     FakeFtpServer& WaitFor(platform::Event event) { return Add(Kind::WaitFor, {}, 0, std::move(event)); }
     // Accepts a connection on the data listener, sends `bytes` on it and closes it: a listing.
     FakeFtpServer& SendData(std::string bytes) { return Add(Kind::SendData, std::move(bytes)); }
-    // Closes the connection gracefully, with a reset, or to accept the next one.
+    // Closes the connection gracefully, with a reset, or to accept another.
     FakeFtpServer& Close() { return Add(Kind::Close); }
     FakeFtpServer& Reset() { return Add(Kind::Reset); }
     FakeFtpServer& Accept() { return Add(Kind::Accept); }
 
     void Start() { m_thread = std::thread([this] { Run(); }); }
-    // Waits until the script has ended and the client has closed; false when that did not happen
-    // within `limit` (the server is then stopped). Received() is complete afterwards.
+    // Waits until the script has ended and the client has closed; false after `limit`.
     bool Finish(platform::Millis limit = platform::Millis(5000));
 
-    // The command lines received so far, without CR LF, in order, across connections.
+    // Without CR LF, across connections.
     std::vector<std::string> Received() { return Copy(m_received); }
     // Steps that did not go as the script said, and errors of the server thread.
     std::vector<std::string> Failures() { return Copy(m_failures); }

@@ -16,17 +16,9 @@ constexpr platform::Millis kReadyLimit{15000};
 // server of a test program makes the test certificates first.
 constexpr platform::Millis kSlowReadyLimit{120000};
 
-std::wstring Wide(const std::string& text) { return platform::FromAnsi(text); }
+using platform::FromAnsi;
 
 const wchar_t* const kServerNames[] = {L"pyftpdlib", L"vsftpd", L"proftpd", L"pure-ftpd"};  // by Kind
-
-// The first line of `file`, once it has its line end (the scripts rename it into place whole).
-std::optional<std::string> FirstLine(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    if (!std::getline(in, line) || in.eof()) return std::nullopt;
-    return line;
-}
 
 }  // namespace
 
@@ -54,7 +46,9 @@ std::optional<std::string> StartScript(std::optional<ChildProcess>& process, con
     }
     constexpr platform::Millis kPoll{20};
     for (auto waited = platform::Millis(0); waited < limit; waited += kPoll) {
-        if (std::optional<std::string> line = FirstLine(status)) return line;
+        std::ifstream in(status);
+        std::string line;
+        if (std::getline(in, line) && !in.eof()) return line;  // the scripts write it whole
         std::this_thread::sleep_for(kPoll);
     }
     whyNot = script.string() + " did not start within " + std::to_string(limit.count()) + " ms";
@@ -84,7 +78,7 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     m_state.emplace(HostPath("/tmp"));
     const std::filesystem::path statusFile = m_state->Path() / "status";
     const wchar_t* server = kServerNames[static_cast<int>(m_options.kind)];
-    std::vector<std::wstring> arguments{LinuxPathOf(Root()), Wide(m_options.user), Wide(m_options.password),
+    std::vector<std::wstring> arguments{LinuxPathOf(Root()), FromAnsi(m_options.user), FromAnsi(m_options.password),
                                         LinuxPathOf(statusFile), std::wstring(L"--server=") + server};
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
@@ -94,7 +88,7 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     if (m_port != 0) arguments.push_back(L"--port=" + std::to_wstring(m_port));
     if (m_options.tls != Options::Tls::None) {
         arguments.push_back(L"--tls=" + LinuxPathOf(TlsTestServer::CertificateFolder()) + L":" +
-                            Wide(m_options.certificate));
+                            FromAnsi(m_options.certificate));
         if (m_options.tls == Options::Tls::Implicit) arguments.push_back(L"--implicit");
         if (RunningUnderWine()) arguments.push_back(L"--no-tls-reuse");
     }

@@ -7,8 +7,7 @@ namespace testsupport {
 // A folder of its own for one test, removed with everything in it by the destructor.
 class TempDir {
 public:
-    // Below `base`, or below the system's temporary folder when `base` is empty. Throws
-    // std::filesystem::filesystem_error when it cannot be made.
+    // Below `base`, or the system's temporary folder.
     explicit TempDir(const std::filesystem::path& base = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,12 +20,10 @@ private:
     std::filesystem::path m_path;
 };
 
-// Under Wine drive Z: is the Linux root. The path Linux programs see for `path` ("Z:\tmp\x" is
-// "/tmp/x"; itself natively), empty when there is none.
+// Under Wine drive Z: is the Linux root: "Z:\tmp\x" is "/tmp/x" (empty for other drives).
 std::wstring LinuxPathOf(const std::filesystem::path& path);
-// The other way, for the programs' paths that CMake compiles into the Windows tests.
 std::wstring WindowsPathOf(const char* linuxPath);
-// A Linux path as this platform names it: itself natively, WindowsPathOf under Wine.
+// A Linux path as this platform names it.
 std::filesystem::path HostPath(const std::string& linuxPath);
 
 }  // namespace testsupport

@@ -16,9 +16,7 @@
 
 namespace testsupport {
 
-// A real TLS server: tests/support/tlsserver.py on loopback, one port per service ("trusted",
-// "tls12", "expired", ...: the script says what each does). It makes its certificates with the
-// openssl command once per test program, into CertificateFolder().
+// tests/support/tlsserver.py on loopback: one port per service, named as in the script.
 class TlsTestServer {
 public:
     // Starts the server and waits (bounded) until it listens. Null on failure, as StartScript.
@@ -26,13 +24,11 @@ public:
 
     platform::Endpoint Endpoint(const std::string& service) const;
 
-    // Waits, bounded by `limit`, until the server has logged a line that begins with `line` (for
-    // example "trusted close-alert"); counts each logged line once, so a second wait for the
-    // same line needs a second event.
+    // Waits until the server logs a line beginning with `line`.
     bool WaitForLogLine(const std::string& line, platform::Millis limit);
     std::string Log() const;  // everything logged so far, for failure messages
 
-    // The CA ("ca.pem", "ca.der") and the certificates, shared by the servers of a test program.
+    // The CA and the certificates, made once per test program.
     static const std::filesystem::path& CertificateFolder();
 
     struct Facts {
@@ -40,25 +36,18 @@ public:
         std::chrono::sys_seconds notBefore{};
         std::chrono::sys_seconds notAfter{};
     };
-    // What the openssl command says about a certificate ("leaf", "expired", "other-name",
-    // "self-signed", "unknown-issuer").
     static Facts CertificateFacts(const std::string& certificate);
 
 private:
     TlsTestServer() = default;
-    std::vector<std::string> LogLines() const;
 
-    // Destroyed in reverse: the process (closing its input ends it natively), then the state
-    // folder with the status and the log (which ends it under Wine).
-    std::optional<TempDir> m_state;
+    // The state folder goes first: that ends the server.
     std::optional<ChildProcess> m_process;
+    std::optional<TempDir> m_state;
     std::map<std::string, std::uint16_t> m_ports;
-    std::vector<bool> m_taken;  // log lines already matched by a wait
 };
 
-// Makes the test CA a trusted root for TLS connections of this process from now on (natively
-// through SSL_CERT_FILE; under Wine in the current user's root store, removed again when the
-// object goes). Throws int.
+// Makes the test CA a trusted root of this process while it lives. Throws int.
 class TrustedTestAuthority {
 public:
     explicit TrustedTestAuthority(const std::filesystem::path& caFolder);

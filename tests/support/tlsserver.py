@@ -3,16 +3,14 @@
 
 Makes the CA ("ca.pem", "ca.der"), the certificates and "<certificate>.facts" once per CERT_DIR.
 Reports "ports SERVICE=PORT ..." in STATE_DIR/status and each event as a line of STATE_DIR/log
-("SERVICE handshake VERSION resumed=0|1", "handshake-failed", "close-alert", "eof", "cut",
-"error"). A connection echoes until the client's close alert, which it answers; "CLOSE\n" makes
-it answer "closing\n" and close with an alert, "DROP\n" "dropping\n" and close without. The
-listing services send LISTING, as an FTP server a listing, and close with an alert or without.
-Ends when STATE_DIR disappears, its standard input closes, or its parent ends.
+("SERVICE handshake VERSION", "handshake-failed", "close-alert", "cut", "error"). A connection
+echoes until the client's close alert, which it answers. The listing services send LISTING, as an
+FTP server a listing, and close with an alert or without.
+Ends when STATE_DIR disappears or its parent ends.
 """
 import os
 import socket
 import ssl
-import stat
 import subprocess
 import sys
 import threading
@@ -27,7 +25,6 @@ V1_2, NEWEST = ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED
 # service: (certificate, minimum version, maximum version)
 SERVICES = {
     "trusted": ("leaf", V1_2, NEWEST),  # localhost and 127.0.0.1, from the CA
-    "tls12": ("leaf", V1_2, V1_2),
     "tls11": ("leaf", ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1_1),
     "expired": ("expired", V1_2, NEWEST),  # valid only in 2020
     "other-name": ("other-name", V1_2, NEWEST),  # other.example
@@ -40,19 +37,17 @@ SERVICES = {
 # More than one record's worth.
 LISTING = b"".join(b"-rw-r--r-- 1 ftp ftp %5d Jan 01 00:00 file %03d.txt\r\n" % (i * 7, i) for i in range(400))
 
+# Only the ca command signs for a time in the past.
 CA_CONFIG = """[ca]
 default_ca = test
 [test]
-database = {dir}/index.txt
-serial = {dir}/serial
-new_certs_dir = {dir}
-default_md = sha256
+database = index.txt
+serial = serial
 policy = any
-unique_subject = no
 [any]
-organizationName = optional
-commonName = supplied
-"""
+[expired]
+basicConstraints = CA:FALSE
+subjectAltName = """ + HOSTS + "\n"
 
 
 def openssl(cwd, *args):
@@ -87,18 +82,12 @@ def make_certificates(cwd):
     issue(cwd, "other-name", "other.example", "DNS:other.example", "-CA", "ca.pem", "-CAkey", "ca.key")
     issue(cwd, "unknown-issuer", "localhost", HOSTS, "-CA", "stranger.pem", "-CAkey", "stranger.key")
     issue(cwd, "self-signed", "localhost", HOSTS)
-    # Only the ca command signs for a time in the past.
-    os.makedirs(os.path.join(cwd, "ca.db"), exist_ok=True)
-    open(os.path.join(cwd, "ca.db", "index.txt"), "w").close()
-    with open(os.path.join(cwd, "ca.db", "serial"), "w") as out:
-        out.write("1000\n")
+    open(os.path.join(cwd, "index.txt"), "w").close()
     with open(os.path.join(cwd, "ca.cnf"), "w") as out:
-        out.write(CA_CONFIG.format(dir=os.path.join(cwd, "ca.db")))
-    with open(os.path.join(cwd, "expired.ext"), "w") as out:
-        out.write("basicConstraints = CA:FALSE\nsubjectAltName = " + HOSTS + "\n")
-    openssl(cwd, "req", "-new", "-key", "leaf.key", "-out", "expired.csr", "-subj", "/O=Orvane Tests/CN=localhost")
-    openssl(cwd, "ca", "-batch", "-notext", "-preserveDN", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
-            "-in", "expired.csr", "-out", "expired.pem", "-extfile", "expired.ext", "-startdate", "20200101000000Z", "-enddate", "20201231000000Z")
+        out.write(CA_CONFIG)
+    openssl(cwd, "ca", "-batch", "-notext", "-preserveDN", "-rand_serial", "-md", "sha256", "-outdir", ".", "-config",
+            "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key", "-ss_cert", "self-signed.pem", "-out", "expired.pem",
+            "-extensions", "expired", "-startdate", "20200101000000Z", "-enddate", "20201231000000Z")
     for name in ("leaf", "expired", "other-name", "unknown-issuer", "self-signed"):
         write_facts(cwd, name)
     open(os.path.join(cwd, "ready"), "w").close()
@@ -112,7 +101,7 @@ def serve_connection(tls_context, connection, service, log):
         log("%s handshake-failed %s" % (service, getattr(error, "reason", None) or error))
         connection.close()
         return
-    log("%s handshake %s resumed=%d" % (service, tls.version(), tls.session_reused))
+    log("%s handshake %s" % (service, tls.version()))
     try:
         if service.startswith("listing"):
             tls.sendall(LISTING)
@@ -120,23 +109,12 @@ def serve_connection(tls_context, connection, service, log):
                 tls.unwrap()  # our close alert, then the client's
             log(service + (" close-alert" if service == "listing" else " cut"))
             return
-        while True:
-            data = tls.recv(65536)
-            if not data:
-                log(service + " close-alert")
-                tls.unwrap()  # answers with ours
-                break
-            if data in (b"CLOSE\n", b"DROP\n"):
-                tls.sendall(b"closing\n" if data == b"CLOSE\n" else b"dropping\n")
-                if data == b"CLOSE\n":
-                    tls.unwrap()  # sends ours
-                break
+        while data := tls.recv(65536):  # empty only at the client's close alert
             tls.sendall(data)
+        log(service + " close-alert")
+        tls.unwrap()  # answers with ours
     except (ssl.SSLError, OSError) as error:
-        if isinstance(error, ssl.SSLEOFError) or getattr(error, "reason", None) == "UNEXPECTED_EOF_WHILE_READING":
-            log(service + " eof")
-        else:
-            log("%s error %s" % (service, error))
+        log("%s error %s" % (service, error))
     finally:
         tls.close()
 
@@ -162,30 +140,14 @@ def context_for(cert_dir, certificate, minimum, maximum):
 def watch(state_dir):
     """Ends the process once nobody can be using the server any more."""
     parent = os.getppid()
-
-    def watch_stdin():
-        try:
-            while sys.stdin.buffer.read(1):
-                pass
-        finally:
-            os._exit(0)
-
-    def watch_folder_and_parent():
-        while os.path.isdir(state_dir) and os.getppid() == parent:
-            time.sleep(0.2)
-        os._exit(0)
-
-    try:
-        if stat.S_ISFIFO(os.fstat(0).st_mode):  # under Wine it is no pipe, and ends at once
-            threading.Thread(target=watch_stdin, daemon=True).start()
-    except OSError:
-        pass
-    threading.Thread(target=watch_folder_and_parent, daemon=True).start()
+    while os.path.isdir(state_dir) and os.getppid() == parent:
+        time.sleep(0.2)
+    os._exit(0)
 
 
 def main():
     cert_dir, state_dir = (os.path.abspath(folder) for folder in sys.argv[1:3])
-    watch(state_dir)
+    threading.Thread(target=watch, args=(state_dir,), daemon=True).start()
     make_certificates(cert_dir)
     log_fd = os.open(os.path.join(state_dir, "log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
 

@@ -86,7 +86,7 @@ protected:
         testsupport::ChildProcess child(testsupport::CurrentProgram(),
                                         {L"--gtest_also_run_disabled_tests", L"--gtest_filter=TraceLogChild.*"},
                                         {{kChildVariable, m_file.wstring()}});
-        ASSERT_EQ(child.WaitForExit(platform::Millis(60000)), std::optional<int>(0)) << child.Output();
+        ASSERT_EQ(child.WaitForExit(platform::Millis(60000)), std::optional<int>(0));
     }
     // The file read as UTF-16LE without a byte-order mark, split at every CR LF.
     std::vector<std::wstring> Lines() {

@@ -10,6 +10,17 @@
 
 namespace testsupport {
 
+namespace {
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    const auto length = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+}  // namespace
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
@@ -25,32 +36,17 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 }
 
 HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit) {
-    struct Search {
-        const std::wstring& caption;
-        HWND found = nullptr;
-    } search{caption};
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        ::EnumWindows(
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(parameter);
-                DWORD process = 0;
-                ::GetWindowThreadProcessId(window, &process);
-                if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) && WindowText(window) == s->caption)
-                    s->found = window;
-                return s->found == nullptr;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found || std::chrono::steady_clock::now() > end) return search.found;
+        for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, nullptr, caption.c_str()));) {
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) && WindowText(window) == caption)
+                return window;
+        }
+        if (std::chrono::steady_clock::now() > end) return nullptr;
         ::Sleep(20);
     }
-}
-
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
-    const auto length = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
 }
 
 std::wstring ItemText(HWND dialog, int id) {
@@ -68,35 +64,16 @@ std::vector<std::wstring> ListTexts(HWND list) {
     return texts;
 }
 
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
-    return info.hwndFocus;
-}
-
 void PostClick(HWND dialog, int id) {
     // BM_CLICK presses the button as the mouse does: it takes the focus first, as a real click.
     ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-namespace {
-
-void SendListNotification(HWND dialog, int listId, UINT code, int item) {
+void SendItemActivate(HWND dialog, int listId, int item) {
     NMITEMACTIVATE notification{};
-    notification.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), code};
+    notification.hdr = {::GetDlgItem(dialog, listId), static_cast<UINT_PTR>(listId), LVN_ITEMACTIVATE};
     notification.iItem = item;
     ::SendMessageW(dialog, WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&notification));
-}
-
-}  // namespace
-
-void SendItemActivate(HWND dialog, int listId, int item) { SendListNotification(dialog, listId, LVN_ITEMACTIVATE, item); }
-
-void SendClick(HWND dialog, int listId) { SendListNotification(dialog, listId, static_cast<UINT>(NM_CLICK), 0); }
-
-void SelectListItem(HWND list, int item) {
-    ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 void Screenshot(HWND window, const std::string& name) {
