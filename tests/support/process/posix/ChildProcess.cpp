@@ -59,8 +59,15 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::vector<std::w
     for (const auto& [name, value] : environment) envp.push_back(Narrow(name) + "=" + Narrow(value));
     for (char** entry = environ; *entry; ++entry) envp.emplace_back(*entry);
 
-    const int failed = ::posix_spawn(&m_impl->pid, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(),
+    // A group of its own, so that whatever it starts in turn (the Debian servers) ends with it: a
+    // server left behind would keep ctest's output open.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int failed = ::posix_spawn(&m_impl->pid, argv[0].c_str(), &actions, &attributes, Pointers(argv).data(),
                                      Pointers(envp).data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
     if (failed != 0) throw failed == ENOENT ? platform::kErrorFileNotFound : failed;
@@ -69,9 +76,10 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::vector<std::w
 ChildProcess::~ChildProcess() {
     ::close(std::exchange(m_impl->input, -1));
     if (!WaitForExit(platform::Millis(3000))) {
-        ::kill(m_impl->pid, SIGKILL);
+        ::kill(-m_impl->pid, SIGKILL);
         ::waitpid(m_impl->pid, nullptr, 0);
     }
+    ::kill(-m_impl->pid, SIGKILL);  // what it started and left running
 }
 
 std::optional<int> ChildProcess::WaitForExit(platform::Millis limit) {
