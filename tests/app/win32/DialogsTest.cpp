@@ -1,15 +1,19 @@
-// The destination properties dialog against a real server: its folder browser and connection
-// test ask before they trust a server certificate, the answer is kept with the destination, and
-// a replaced certificate is asked about again as changed.
+// The uploader's tray icon across a shell restart and a foreign WM_CLOSE; the destination
+// properties dialog against a real server: its folder browser and connection test ask before they
+// trust a server certificate, the answer is kept with the destination, and a replaced certificate
+// is asked about again as changed.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "Orvane/app/DlgFTPDestination.h"
+#include "Orvane/app/MainDlg.h"
 #include "Orvane/resources/EngineResourceIds.h"
 #include "Orvane/resources/ResourceIds.h"
 #include "platform/Tls.h"
@@ -24,6 +28,44 @@ using namespace testsupport;
 
 void SetField(HWND dialog, int id, const std::wstring& text) {
     ::SendDlgItemMessageW(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// What the uploader asks of the notification area, recorded instead of shown.
+std::vector<std::pair<DWORD, NOTIFYICONDATAW>> g_trayCalls;
+
+BOOL WINAPI RecordTray(DWORD message, PNOTIFYICONDATAW data) {
+    g_trayCalls.emplace_back(message, *data);
+    return TRUE;
+}
+
+std::size_t TrayAdds() {
+    return std::count_if(g_trayCalls.begin(), g_trayCalls.end(), [](const auto& call) { return call.first == NIM_ADD; });
+}
+
+TEST(UploaderTray, IconIsAddedAgainForANewShellAndRemovedFirstWhenTheProgramEnds) {
+    g_trayCalls.clear();
+    CMainDlg main(std::wstring(L"99"), &RecordTray);
+    ASSERT_TRUE(main.Create(nullptr));
+    ASSERT_EQ(TrayAdds(), 1u);
+
+    // The shell restarted: every top-level window hears of it, the hand-off window too.
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    PumpUntil([] { return TrayAdds() > 1; }, std::chrono::seconds(10));
+    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    ASSERT_EQ(TrayAdds(), 2u);
+    EXPECT_EQ(g_trayCalls.back().second.hWnd, main.Handle());
+    EXPECT_TRUE(g_trayCalls.back().second.uFlags & NIF_MESSAGE);
+
+    // Another program closes the hand-off window: the program ends as a stop does, and the icon
+    // goes at once, not after the engine has stopped.
+    HWND handoff = ::FindWindowW(L"OrvaneWindow", L"99");
+    ASSERT_NE(handoff, nullptr);
+    ::SendMessageW(handoff, WM_CLOSE, 0, 0);
+    EXPECT_EQ(main.Handle(), nullptr);
+    EXPECT_FALSE(::IsWindow(handoff));
+    EXPECT_EQ(g_trayCalls.back().first, static_cast<DWORD>(NIM_DELETE));
+    MSG quit;
+    EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 // A server whose self-signed certificate nothing vouches for, and later replaces.
