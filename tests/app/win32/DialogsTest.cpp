@@ -72,10 +72,7 @@ TEST(UploaderTray, IconIsAddedAgainForANewShellAndRemovedFirstWhenTheProgramEnds
 class WithTlsServer : public FtpServerFixture {
 protected:
     PyFtpdServer::Options ServerOptions() const override {
-        PyFtpdServer::Options options;
-        options.tls = PyFtpdServer::Options::Tls::Explicit;
-        options.certificate = "self-signed";
-        return options;
+        return {.tls = PyFtpdServer::Options::Tls::Explicit, .certificate = "self-signed"};
     }
     void SetUp() override {
         FtpServerFixture::SetUp();

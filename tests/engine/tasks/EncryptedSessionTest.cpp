@@ -30,10 +30,7 @@ constexpr platform::Millis kWait{20000};
 class EncryptedSession : public testsupport::FtpServerFixture {
 protected:
     PyFtpdServer::Options ServerOptions() const override {
-        PyFtpdServer::Options options;
-        options.tls = PyFtpdServer::Options::Tls::Explicit;
-        options.certificate = "self-signed";
-        return options;
+        return {.tls = PyFtpdServer::Options::Tls::Explicit, .certificate = "self-signed"};
     }
 
     // TLS required, and the certificate trusted as the user would after the connection test.
