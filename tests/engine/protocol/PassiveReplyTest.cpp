@@ -34,11 +34,7 @@ TEST(ParsePassiveReply, ReadsTheSixNumbers) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::ToAnsi(c.text));
-        try {
-            EXPECT_EQ(ParsePassiveReply(c.text), c.endpoint);
-        } catch (int code) {
-            ADD_FAILURE() << "threw " << code;
-        }
+        EXPECT_EQ(ParsePassiveReply(c.text), c.endpoint);  // a throw ends the test as a failure
     }
 }
 

@@ -140,15 +140,6 @@ TEST_F(ControlConnection, ReplyLongerThan64KiBFailsWithError6) {
     }
 }
 
-TEST_F(CommandSequences, PlainLoginRecordsTheWholeGreetingAndThePasswordMasked) {
-    m_server.Send("220-Hello\r\n220 ready\r\n").On("USER bob", "331 Password please\r\n").On("PASS pa55 word", "230 Welcome\r\n");
-    Open(false);
-    EXPECT_EQ(Make<CFTPCommandSequenceLogin>().Run("bob", "pa55 word").code, 230);
-    EXPECT_EQ(m_transcript, (std::vector<std::wstring>{L"", L"220-Hello\r\n220 ready\r\n", L"USER bob\r\n",
-                                                       L"331 Password please\r\n", L"PASS ****\r\n",
-                                                       L"230 Welcome\r\n"}));
-}
-
 TEST_F(CommandSequences, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
     struct Case {
         const char* name;
@@ -158,6 +149,7 @@ TEST_F(CommandSequences, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
         int code;               // of the reply returned or thrown
     };
     const Case cases[] = {
+        {"plain, greeting of many lines", "220-Hello\r\n220 ready\r\n", "331 Password please\r\n", "This is a test.", 230},
         // vsftpd with no_anon_password: PASS would get 503
         {"USER alone completes it", "220 ready\r\n", "230 Login successful.\r\n", nullptr, 230},
         {"one-time password (RFC 2289)", "220 ready\r\n", "331 Response to otp-md5 99 TeSt required.\r\n",
@@ -182,6 +174,10 @@ TEST_F(CommandSequences, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
             code = reply.code;
         }
         EXPECT_EQ(code, c.code);
+        if (&c == cases) {  // the whole greeting, the password masked
+            EXPECT_EQ(m_transcript, (std::vector<std::wstring>{L"", L"220-Hello\r\n220 ready\r\n", L"USER bob\r\n",
+                                                               L"331 Password please\r\n", L"PASS ****\r\n", L"230 in\r\n"}));
+        }
     }
 }
 

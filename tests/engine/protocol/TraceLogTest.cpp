@@ -67,48 +67,34 @@ TEST(TraceLogChild, DISABLED_WritesTheLinesTheParentChecks) {
 
 class TraceLogFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-#ifdef _WIN32
-        platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, kTraceKey);
-        std::unique_ptr<platform::RegistryKey> key = platform::SystemRegistry().Create(platform::Hive::CurrentUser, kTraceKey);
-        ASSERT_TRUE(key);
-        ASSERT_TRUE(platform::WriteString(*key, L"File", m_file.wstring()));
-#endif
-    }
-    void TearDown() override {
-#ifdef _WIN32
-        // The registry of the Wine prefix outlives this run: leave the trace off.
-        platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, kTraceKey);
-#endif
-    }
-
-    void RunChild() {
-        testsupport::ChildProcess child(testsupport::CurrentProgram(),
-                                        {L"--gtest_also_run_disabled_tests", L"--gtest_filter=TraceLogChild.*"},
-                                        {{kChildVariable, m_file.wstring()}});
-        ASSERT_EQ(child.WaitForExit(platform::Millis(60000)), std::optional<int>(0));
-    }
-    // The file read as UTF-16LE without a byte-order mark, split at every CR LF.
-    std::vector<std::wstring> Lines() {
-        std::ifstream in(m_file, std::ios::binary);
-        const std::vector<std::uint8_t> raw{std::istreambuf_iterator<char>(in), {}};
-        const std::wstring text = platform::FromUtf16Bytes(raw.data(), raw.size() / 2);
-        std::vector<std::wstring> lines;
-        std::size_t start = 0;
-        for (std::size_t crlf; (crlf = text.find(L"\r\n", start)) != std::wstring::npos; start = crlf + 2)
-            lines.push_back(text.substr(start, crlf - start));
-        if (start != text.size()) lines.push_back(L"<unterminated> " + text.substr(start));
-        return lines;
-    }
+    // The registry of the Wine prefix outlives this run: the trace is left off.
+    void TearDown() override { platform::SystemRegistry().DeleteTree(platform::Hive::CurrentUser, kTraceKey); }
 
     testsupport::TempDir m_dir;
     std::filesystem::path m_file = m_dir.Path() / "trace.log";
 };
 
 TEST_F(TraceLogFile, HoldsWholeUtf16LinesFromEveryThreadAndNoPassword) {
-    RunChild();
-    RunChild();  // a second process truncates the first one's file
-    const std::vector<std::wstring> lines = Lines();
+#ifdef _WIN32
+    std::unique_ptr<platform::RegistryKey> key = platform::SystemRegistry().Create(platform::Hive::CurrentUser, kTraceKey);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(platform::WriteString(*key, L"File", m_file.wstring()));
+#endif
+    for (int run = 0; run < 2; ++run) {  // the second process truncates the first one's file
+        testsupport::ChildProcess child(testsupport::CurrentProgram(),
+                                        {L"--gtest_also_run_disabled_tests", L"--gtest_filter=TraceLogChild.*"},
+                                        {{kChildVariable, m_file.wstring()}});
+        ASSERT_EQ(child.WaitForExit(platform::Millis(60000)), std::optional<int>(0));
+    }
+    // The file read as UTF-16LE without a byte-order mark, split at every CR LF.
+    std::ifstream in(m_file, std::ios::binary);
+    const std::vector<std::uint8_t> raw{std::istreambuf_iterator<char>(in), {}};
+    const std::wstring text = platform::FromUtf16Bytes(raw.data(), raw.size() / 2);
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    for (std::size_t crlf; (crlf = text.find(L"\r\n", start)) != std::wstring::npos; start = crlf + 2)
+        lines.push_back(text.substr(start, crlf - start));
+    EXPECT_EQ(text.substr(start), L"") << "an unterminated line";
     ASSERT_GE(lines.size(), 5u);
     const std::vector<std::wstring> head(lines.begin(), lines.begin() + 5);
     EXPECT_EQ(head, (std::vector<std::wstring>{L"first line", L"220 ready", L"", L"Scope entering", L"Scope exiting"}))
