@@ -35,8 +35,10 @@ TEST(BrowsePath, GoingUpIsResolvedAndOtherPathsStay) {
 }
 
 // Each fact on a line of its own; a name that holds line breaks cannot forge another line (the
-// fingerprint's, say), and a date no calendar holds is not made up.
-TEST(CertificateText, ShowsEachFactOnItsOwnLine) {
+// fingerprint's, say), and a date no calendar holds is not made up. The certificate is shown, and
+// asked about, only when it was what failed: a handshake that broke off, or a result without a
+// certificate, has nothing to trust.
+TEST(CertificateText, ShowsEachFactOnItsOwnLineOnlyForARefusedCertificate) {
     using namespace std::chrono;
     platform::TlsCertificate certificate;
     certificate.subject = L"CN=ftp.example\r\nSHA-256 fingerprint: 00";
@@ -44,24 +46,17 @@ TEST(CertificateText, ShowsEachFactOnItsOwnLine) {
     certificate.notBefore = sys_days{year{2025} / January / 2} + hours{3} + minutes{4} + seconds{5};
     certificate.notAfter = sys_seconds{seconds{std::numeric_limits<std::int64_t>::max()}};
     certificate.fingerprint.fill(0xAB);
-    EXPECT_EQ(CertificateText(certificate),
-              L"Subject: CN=ftp.example  SHA-256 fingerprint: 00\r\n"
-              L"Issuer: CN=Example CA, O=Example\r\n"
-              L"Valid from: 2025-01-02 03:04:05 UTC\r\n"
-              L"Valid to: ?\r\n"
-              L"SHA-256 fingerprint: " + platform::FingerprintText(certificate.fingerprint) + L"\r\n");
-}
+    const std::wstring text = L"Subject: CN=ftp.example  SHA-256 fingerprint: 00\r\n"
+                              L"Issuer: CN=Example CA, O=Example\r\n"
+                              L"Valid from: 2025-01-02 03:04:05 UTC\r\n"
+                              L"Valid to: ?\r\n"
+                              L"SHA-256 fingerprint: " + platform::FingerprintText(certificate.fingerprint) + L"\r\n";
+    EXPECT_EQ(CertificateText(certificate), text);
 
-// The certificate is shown, and asked about, only when it was what failed: a handshake that broke
-// off, or a result without a certificate, has nothing to trust.
-TEST(CertificateText, ShownAndAskedAboutOnlyForARefusedCertificate) {
-    platform::TlsCertificate certificate;
-    certificate.subject = L"CN=ftp.example";
     CTaskResult untrusted(static_cast<std::uint32_t>(platform::kErrorCertUntrustedRoot), FTPReply{}, {});
     untrusted.certificate = certificate;
-    const std::wstring shown = TaskResultText(untrusted, L"H\r\n");
-    EXPECT_NE(shown.find(L"\r\n\r\nSubject: CN=ftp.example\r\n"), std::wstring::npos);
-    EXPECT_NE(TrustQuestionText(untrusted).find(CertificateText(certificate)), std::wstring::npos);
+    EXPECT_NE(TaskResultText(untrusted, L"H\r\n").find(L"\r\n\r\n" + text), std::wstring::npos);
+    EXPECT_NE(TrustQuestionText(untrusted).find(text), std::wstring::npos);
 
     CTaskResult brokenOff(static_cast<std::uint32_t>(platform::kErrorTlsAlgorithmMismatch), FTPReply{}, {});
     brokenOff.certificate = certificate;

@@ -54,7 +54,7 @@ protected:
     FTPSettings destination;
 };
 
-TEST_F(Browser, WalksDownCreatesAndRenamesWhereItStandsAndGoesUp) {
+TEST_F(Browser, WalksDownCreatesAndRenamesWhereItStandsGoesUpAndShowsARefusedLogin) {
     CFTPEngineResLibDlgBrowseFolder browser(destination, true);
     ASSERT_TRUE(browser.Create(nullptr));
     ::ShowWindow(browser.Handle(), SW_SHOW);
@@ -105,16 +105,14 @@ TEST_F(Browser, WalksDownCreatesAndRenamesWhereItStandsAndGoesUp) {
     ASSERT_TRUE(PumpUntil([&] { return ItemText(dialog, IDC_BROWSE_ADDRESS) == root; }));
     EXPECT_EQ(destination.directory, L"");
     EXPECT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub", L"\u03a9 caf\u00e9"}));
-}
 
-// The result dialog shows the transcript with the error icon; the browser is left with nothing
-// to choose, and the record keeps the last good folder: none was listed.
-TEST_F(Browser, RefusedLoginShowsTheResultAndLeavesNothingToChoose) {
+    // A refused login: the result dialog shows the transcript with the error icon; the browser is
+    // left with nothing to choose, and the record keeps the last good folder: none was listed.
     destination.password = L"wrong";
     destination.directory = L"pub";
     std::wstring shown;
     bool errorIcon = false, infoIcon = true;
-    CFTPEngineResLibDlgBrowseFolder browser(destination, false);
+    CFTPEngineResLibDlgBrowseFolder refused(destination, false);
     {
         Helper helper([&] {
             if (HWND result = WaitForWindow(L"FTP Task")) {
@@ -126,7 +124,7 @@ TEST_F(Browser, RefusedLoginShowsTheResultAndLeavesNothingToChoose) {
                 PostClick(result, IDOK);
             }
         });
-        ASSERT_TRUE(browser.Create(nullptr));
+        ASSERT_TRUE(refused.Create(nullptr));
         ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); }));
     }
     PumpUntil([] { return false; }, std::chrono::milliseconds(200));
@@ -134,14 +132,14 @@ TEST_F(Browser, RefusedLoginShowsTheResultAndLeavesNothingToChoose) {
     EXPECT_NE(shown.find(L"530"), std::wstring::npos);
     EXPECT_TRUE(errorIcon);
     EXPECT_FALSE(infoIcon);
-    EXPECT_TRUE(ListTexts(List(browser.Handle())).empty());
-    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(browser.Handle(), IDC_BROWSE_OK)));
+    EXPECT_TRUE(ListTexts(List(refused.Handle())).empty());
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(refused.Handle(), IDC_BROWSE_OK)));
     EXPECT_EQ(destination.directory, L"");
 }
 
 // A create that the server answers only after a while, and the user presses New Folder, Ctrl+N
-// and F2 meanwhile: nothing starts a second blocking call (whose wait would take the first
-// one's result, and the first would report a time-out), and the first reports what the server did.
+// and F2 meanwhile: nothing starts a second blocking call (whose wait would take the first one's
+// result, the first reporting a time-out), and the first reports what the server did.
 TEST(BrowserBlockingCall, ListAndButtonsAreInertWhileACreateWaits) {
     testsupport::FakeFtpServer server;
     platform::Event reached(platform::EventReset::Manual), release(platform::EventReset::Manual);

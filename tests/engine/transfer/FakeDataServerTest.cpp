@@ -47,20 +47,16 @@ protected:
         return path;
     }
 
-    using Sequence = std::function<FTPReply(CFTPControlConnection&, std::vector<std::wstring>&)>;
-
-    // Starts the script (on the first call), connects, and runs `sequence` on a thread of its
-    // own, as a task would.
-    void Start(Sequence sequence, const FTPTimeouts& timeouts = kTimeouts) {
+    // Starts the script (on the first call), connects, and runs `sequence` on a thread, as a task would.
+    void Start(std::function<FTPReply()> sequence, const FTPTimeouts& timeouts = kTimeouts) {
         if (!m_started) m_server.Start();
         m_started = true;
         m_connection = CFTPControlConnection::ConnectToServer(L"127.0.0.1", m_server.Port(), m_abort, timeouts);
         m_connection.ReadGreeting(m_abort, timeouts.receive);
         m_outcome = {};
         m_task = std::thread([this, sequence = std::move(sequence)] {
-            std::vector<std::wstring> transcript;
             try {
-                m_outcome.reply = sequence(m_connection, transcript);
+                m_outcome.reply = sequence();
             } catch (int error) {
                 m_outcome.error = error;
             } catch (const FTPReply&) {
@@ -69,19 +65,17 @@ protected:
     }
 
     void StartUpload(const fs::path& local, const std::string& remote = "upload.bin") {
-        Start([=, this](CFTPControlConnection& connection, std::vector<std::wstring>& transcript) {
-            return CFTPCommandSequenceStor(connection, m_abort, transcript, kTimeouts)
+        Start([=, this] {
+            return CFTPCommandSequenceStor(m_connection, m_abort, m_transcript, kTimeouts)
                 .Run(local.wstring(), remote, platform::WindowRef{});
         });
     }
 
-    // The listing goes to m_listing. The final reply may wait for a long listing: 64 MiB takes
-    // seconds under Wine.
+    // Into m_listing. The final reply may wait for a long listing: 64 MiB takes seconds under Wine.
     void StartListing() {
         static const FTPTimeouts kListTimeouts{Millis(5000), Millis(20000)};
-        Start([this](CFTPControlConnection& connection, std::vector<std::wstring>& transcript) {
-            return CFTPCommandSequenceList(connection, m_abort, transcript, kListTimeouts).Run(m_listing);
-        }, kListTimeouts);
+        Start([this] { return CFTPCommandSequenceList(m_connection, m_abort, m_transcript, kListTimeouts).Run(m_listing); },
+              kListTimeouts);
     }
 
     // The end of one run; the script may go on with another connection.
@@ -99,7 +93,7 @@ protected:
         return outcome;
     }
 
-    // Reads the data connection to its end; returns the byte count.
+    // The byte count of what the data connection brings until its end.
     std::size_t Drain(platform::Socket& data) {
         std::vector<char> buffer(1 << 16);
         std::size_t total = 0;
@@ -116,6 +110,7 @@ protected:
     bool m_started = false;
     std::thread m_task;
     Outcome m_outcome;
+    std::vector<std::wstring> m_transcript;
     std::wstring m_listing;
 };
 
@@ -178,16 +173,12 @@ TEST_F(FakeDataServer, UploadThatCannotCompleteFailsWithItsError) {
               (std::vector<std::string>{"PASV", "STOR upload.bin", "PASV", "STOR upload.bin"}));
 }
 
-// ---- Listings ----------------------------------------------------------------------------------
-
 // The 226 is there before the data connection breaks (a server may say it is done as soon as it
-// has written the listing): what arrived is a part of the folder, and the browser would show it
-// as the whole.
+// has written the listing): what arrived is a part of the folder, not the whole.
 TEST_F(FakeDataServer, ListingBrokenAfterTheFinalReplyFailsWithTheDataConnectionsError) {
 #ifdef _WIN32
     // Under Wine a reset that comes before the receiving thread waits for data is often reported
-    // as the end of the stream, so the break cannot be told from a complete listing there. The
-    // code under test is the same in every build; the native runs cover it.
+    // as the end of the stream; the code under test is the same in every build.
     GTEST_SKIP() << "Wine may report this reset as a graceful close";
 #endif
     Event replied(EventReset::Manual);
@@ -235,10 +226,8 @@ TEST_F(FakeDataServer, ListingWithoutEndStopsAtTheBound) {
     EXPECT_TRUE(m_listing.empty());
 }
 
-// Over TLS a listing is whole only when the server's close alert ends it: an end without one may
-// be a cut, a reset that Wine reports as a graceful close included, and must not pass for the
-// folder. The data come from the TLS test server's listing services; the control connection is
-// the scripted server's.
+// Over TLS a listing is whole only when the server's close alert ends it (the TLS test server's
+// listing services): an end without one may be a cut, and must not pass for the folder.
 TEST_F(FakeDataServer, TlsListingEndsWholeOnlyWithTheServersCloseAlert) {
     std::string whyNot;
     bool unavailable = false;
@@ -265,9 +254,9 @@ TEST_F(FakeDataServer, TlsListingEndsWholeOnlyWithTheServersCloseAlert) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.service);
         std::string listing;
-        Start([&](CFTPControlConnection& connection, std::vector<std::wstring>&) {
+        Start([&] {
             CFTPCommandList list(tls->Endpoint(row.service), "LIST", m_abort, credentials);
-            const FTPReply reply = list.Execute(connection, m_abort, kTimeouts);
+            const FTPReply reply = list.Execute(m_connection, m_abort, kTimeouts);
             listing = list.Listing();
             return reply;
         });
