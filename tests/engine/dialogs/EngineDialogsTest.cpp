@@ -21,10 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-bool Visible(HWND dialog, int id) {
-    return ::IsWindowVisible(::GetDlgItem(dialog, id));
-}
-
 class Browser : public FtpServerFixture {
 protected:
     void SetUp() override {
@@ -64,7 +60,7 @@ TEST_F(Browser, WalksDownCreatesAndRenamesWhereItStandsGoesUpAndShowsARefusedLog
     // no "..", no file
     ASSERT_EQ(ListTexts(List(dialog)), (std::vector<std::wstring>{L"docs", L"pub", L"\u03a9 caf\u00e9"}));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_BROWSE_OK)));
-    EXPECT_TRUE(Visible(dialog, IDC_BROWSE_TROUBLESHOOT));
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dialog, IDC_BROWSE_TROUBLESHOOT)));
     Screenshot(dialog, "browse-folder");
 
     SendItemActivate(dialog, IDC_BROWSE_LIST, 1);  // "pub"
@@ -117,8 +113,8 @@ TEST_F(Browser, WalksDownCreatesAndRenamesWhereItStandsGoesUpAndShowsARefusedLog
         Helper helper([&] {
             if (HWND result = WaitForWindow(L"FTP Task")) {
                 PumpUntil([&] { return !ItemText(result, IDC_RESULT_TEXT).empty(); });
-                errorIcon = Visible(result, IDC_RESULT_ERROR_ICON);
-                infoIcon = Visible(result, IDC_RESULT_INFO_ICON);
+                errorIcon = ::IsWindowVisible(::GetDlgItem(result, IDC_RESULT_ERROR_ICON));
+                infoIcon = ::IsWindowVisible(::GetDlgItem(result, IDC_RESULT_INFO_ICON));
                 Screenshot(result, "task-result");
                 shown = ItemText(result, IDC_RESULT_TEXT);  // last: the test goes on once it is set
                 PostClick(result, IDOK);

@@ -8,14 +8,6 @@
 #include "platform/TextCodec.h"
 #include "tests/engine/protocol/ProtocolTestSupport.h"
 
-namespace {
-
-platform::Endpoint At(std::uint8_t h1, std::uint8_t h2, std::uint8_t h3, std::uint8_t h4, std::uint16_t port) {
-    return {{{h1, h2, h3, h4}}, port};
-}
-
-}  // namespace
-
 // A number a byte cannot hold is refused rather than cut to a byte, which would aim the data
 // connection at some other host or port.
 TEST(ParsePassiveReply, ReadsSixNumbersOfAByteAndRefusesTheRest) {
@@ -24,16 +16,16 @@ TEST(ParsePassiveReply, ReadsSixNumbersOfAByteAndRefusesTheRest) {
         std::wstring text;
         platform::Endpoint endpoint;
     } cases[] = {
-        {L"227 Entering Passive Mode (192,168,1,2,19,137).\r\n", At(192, 168, 1, 2, 5001)},
-        {L"227 (255,255,255,255,255,255)", At(255, 255, 255, 255, 65535)},
+        {L"227 Entering Passive Mode (192,168,1,2,19,137).\r\n", {{{192, 168, 1, 2}}, 5001}},
+        {L"227 (255,255,255,255,255,255)", {{{255, 255, 255, 255}}, 65535}},
         // white space and signs before a number are what "%d" accepts
-        {L"227 ( 10, 1,\t2,\r\n3, +4, 5)", At(10, 1, 2, 3, 1029)},
+        {L"227 ( 10, 1,\t2,\r\n3, +4, 5)", {{{10, 1, 2, 3}}, 1029}},
         // the first "(" decides; whatever follows the sixth number is not read
-        {L"227 Entering (1,2,3,4,5,6) not (9,9,9,9,9,9)", At(1, 2, 3, 4, 1286)},
-        {L"227 Entering Passive Mode (192,168,1,2,19,137\r\n", At(192, 168, 1, 2, 5001)},
+        {L"227 Entering (1,2,3,4,5,6) not (9,9,9,9,9,9)", {{{1, 2, 3, 4}}, 1286}},
+        {L"227 Entering Passive Mode (192,168,1,2,19,137\r\n", {{{192, 168, 1, 2}}, 5001}},
         // without "(" the numbers start at the first digit after the code (RFC 1123, 4.1.2.6)
-        {L"227 Entering Passive Mode 192,168,1,2,19,137\r\n", At(192, 168, 1, 2, 5001)},
-        {L"227 Entering Passive Mode =127,0,0,1,4,1.\r\n", At(127, 0, 0, 1, 1025)},
+        {L"227 Entering Passive Mode 192,168,1,2,19,137\r\n", {{{192, 168, 1, 2}}, 5001}},
+        {L"227 Entering Passive Mode =127,0,0,1,4,1.\r\n", {{{127, 0, 0, 1}}, 1025}},
         {L"", refused},
         {L"227 Entering Passive Mode\r\n", refused},
         {L"227 Entering Passive Mode 1,2,3,4,5\r\n", refused},

@@ -41,7 +41,7 @@ protected:
     void Reconnect(bool readGreeting = true) {
         m_connection.Close();
         m_connection = Connect(m_server.Port(), m_abort);
-        if (readGreeting) Greeting();
+        if (readGreeting) m_connection.ReadGreeting(m_abort, kTimeouts.receive);
     }
     // The command lines the server received, once the client is gone.
     Lines Received() {
@@ -49,7 +49,6 @@ protected:
         m_server.Finish();
         return m_server.Received();
     }
-    FTPReply Greeting() { return m_connection.ReadGreeting(m_abort, kTimeouts.receive); }
     template <class Sequence>
     Sequence Make() {
         return Sequence(m_connection, m_abort, m_transcript, kTimeouts);
@@ -70,12 +69,9 @@ protected:
     std::vector<std::wstring> m_transcript;
 };
 
-class ControlConnection : public ScriptedServer {};
-class CommandSequences : public ScriptedServer {};
-
 // A reply is read until its closing line, not until the network pauses; what follows it waits
 // for the next read, and what a closing server leaves unfinished is the text of a reply of code 0.
-TEST_F(ControlConnection, FramesRepliesHoweverTheStreamIsCut) {
+TEST_F(ScriptedServer, FramesRepliesHoweverTheStreamIsCut) {
     struct Case {
         const char* name;
         std::string stream;
@@ -121,7 +117,7 @@ TEST_F(ControlConnection, FramesRepliesHoweverTheStreamIsCut) {
 
 // A preliminary greeting is a reply of its own (RFC 959, 4.2); a hostile server must not make
 // the client buffer without end.
-TEST_F(ControlConnection, GreetingEndsAtItsFirstReplyAndWithin64KiB) {
+TEST_F(ScriptedServer, GreetingEndsAtItsFirstReplyAndWithin64KiB) {
     std::string lines = "220-";
     while (lines.size() < 70 * 1024) lines += "filler filler filler filler filler filler filler\r\n220-";
     const std::pair<std::string, int> cases[] = {{"120 Ready in 5 minutes\r\n220 ready\r\n", 0},
@@ -133,12 +129,12 @@ TEST_F(ControlConnection, GreetingEndsAtItsFirstReplyAndWithin64KiB) {
         SCOPED_TRACE(greeting.substr(0, 8));
         Reconnect(false);
         int code = 0;
-        EXPECT_EQ(ErrorOf([&] { code = Greeting().code; }), error);
+        EXPECT_EQ(ErrorOf([&] { code = m_connection.ReadGreeting(m_abort, kTimeouts.receive).code; }), error);
         EXPECT_EQ(code, error ? 0 : 120);
     }
 }
 
-TEST_F(CommandSequences, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
+TEST_F(ScriptedServer, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
     struct Case {
         const char* name;
         const char* greeting;
@@ -174,7 +170,7 @@ TEST_F(CommandSequences, LoginAnswersWhatTheGreetingAndUserReplyAskFor) {
     }
 }
 
-TEST_F(CommandSequences, FeaturesDecideTheWireEncodingAndAClosingServerEndsThem) {
+TEST_F(ScriptedServer, FeaturesDecideTheWireEncodingAndAClosingServerEndsThem) {
     struct Case {
         const char* name;
         const char* feat;
@@ -212,7 +208,7 @@ TEST_F(CommandSequences, FeaturesDecideTheWireEncodingAndAClosingServerEndsThem)
     }
 }
 
-TEST_F(CommandSequences, LineBreaksOrNulInArgumentsFailWith87BeforeAnythingIsSentAndQuitNeverFails) {
+TEST_F(ScriptedServer, LineBreaksOrNulInArgumentsFailWith87BeforeAnythingIsSentAndQuitNeverFails) {
     m_server.Send("220 ready\r\n");
     Open(false);
     const std::string nul("a\0DELE x", 8);
@@ -241,7 +237,7 @@ TEST_F(CommandSequences, LineBreaksOrNulInArgumentsFailWith87BeforeAnythingIsSen
 // OpenDir makes what is missing (a refused MKD is no failure) and enters every component. A server
 // that closes at MKD must end the sequence with its reply: otherwise the CWD that follows reads a
 // closed connection and the task fails with error 6. A reply of no expected class is error 6.
-TEST_F(CommandSequences, FolderSequencesEnterWhatTheyMadeAndEndWithTheRefusingReply) {
+TEST_F(ScriptedServer, FolderSequencesEnterWhatTheyMadeAndEndWithTheRefusingReply) {
     m_server.Send("220 ready\r\n")
         .On("MKD a", "550 Exists\r\n").On("CWD a", "250 ok\r\n")
         .On("MKD b", "257 Created\r\n").On("CWD b", "250 in b\r\n")

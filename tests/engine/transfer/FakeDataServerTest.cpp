@@ -205,19 +205,17 @@ TEST_F(FakeDataServer, ListingWithoutEndStopsAtTheBound) {
         .On("LIST", "150 Here comes the listing.\r\n");  // and no final reply: it never ends
     StartListing();
     std::size_t sent = 0;
-    {
-        platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
-        std::string lines;
-        while (lines.size() < (1u << 20)) lines += "-rw-r--r-- 1 ftp ftp 0 Jan 01 00:00 another file\r\n";
-        // Bounded here too, so that a client without a bound fails the test instead of hanging.
-        try {
-            while (sent < CFTPCommandList::kListingLimit * 2) {
-                platform::Send(data, lines, m_testAbort, Millis(5000));
-                sent += lines.size();
-            }
-        } catch (int error) {
-            EXPECT_EQ(error, platform::kErrorConnectionReset);  // the client closed it
+    platform::Socket data = m_data.Accept(m_testAbort, Millis(5000));
+    std::string lines;
+    while (lines.size() < (1u << 20)) lines += "-rw-r--r-- 1 ftp ftp 0 Jan 01 00:00 another file\r\n";
+    // Bounded here too, so that a client without a bound fails the test instead of hanging.
+    try {
+        while (sent < CFTPCommandList::kListingLimit * 2) {
+            platform::Send(data, lines, m_testAbort, Millis(5000));
+            sent += lines.size();
         }
+    } catch (int error) {
+        EXPECT_EQ(error, platform::kErrorConnectionReset);  // the client closed it
     }
     const Outcome outcome = Finish();
     EXPECT_EQ(outcome.error, platform::kErrorMessageTooLong);
