@@ -26,6 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Entries = std::map<std::wstring, std::wstring>;
 
 void WriteFile(const fs::path& path, std::size_t size) {
     fs::create_directories(path.parent_path());
@@ -61,10 +62,10 @@ protected:
 
     // The job read back: relative folder + "|" + name + "|" + size, per local path. Its
     // left-out items land in `leftOut`.
-    std::map<std::wstring, std::wstring> JobOf(const std::wstring& keyPath) {
+    Entries JobOf(const std::wstring& keyPath) {
         UploadJob job;
         ReadHandOffKey(L"", keyPath, job, registry);
-        std::map<std::wstring, std::wstring> entries;
+        Entries entries;
         for (const auto& [path, entry] : job.files)
             entries[path] = entry.relativeFolder + L"|" + entry.name + L"|" + std::to_wstring(entry.size);
         leftOut = job.leftOut;
@@ -84,37 +85,32 @@ protected:
 
 class HandOff : public testing::Test, protected HandOffWorld {};
 
-// A name outside ASCII survives both halves; each hand-off gets its own key; a file that cannot
-// be opened by the time the job is read counts zero bytes and stays in the job; a key that is not
-// there reads as nothing and is not created.
-TEST_F(HandOff, OneFileGivesItsFolderAsBaseAndOneValue) {
+// A file alone gives its folder as the base. A name outside ASCII survives both halves; each
+// hand-off gets its own key; a file that cannot be opened by the time the job is read counts zero
+// bytes and stays in the job; a key that is not there reads as nothing and is not created. With
+// the smart menu on, one selected folder is the base itself; two folders never are.
+TEST_F(HandOff, FileGivesItsFolderAsBaseAndTheSmartMenuASelectedFolder) {
     const std::wstring name = L"caf\u00e9 \u4e2d.txt", path = m_folder.Wide() + platform::kPathSeparator + name;
     WriteFile(m_folder.Path() / testsupport::NativePath(name), 5);
     const std::wstring keyPath = Write({path});
     EXPECT_EQ(keyPath.rfind(L"Software\\Telmora\\FTPDestinations\\3\\{", 0), 0u);
-    EXPECT_EQ(JobOf(keyPath), (std::map<std::wstring, std::wstring>{{path, L"|" + name + L"|5"}}));
+    EXPECT_EQ(JobOf(keyPath), (Entries{{path, L"|" + name + L"|5"}}));
     EXPECT_NE(Write({path}), keyPath);
     fs::remove(m_folder.Path() / testsupport::NativePath(name));
-    EXPECT_EQ(JobOf(keyPath), (std::map<std::wstring, std::wstring>{{path, L"|" + name + L"|0"}}));
-
+    EXPECT_EQ(JobOf(keyPath), (Entries{{path, L"|" + name + L"|0"}}));
     const std::wstring missing = HandOffKeyPath(destination, L"{00000000-0000-0000-0000-000000000000}");
     EXPECT_TRUE(JobOf(missing).empty());
     EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, missing, platform::Access::Read), nullptr);
-}
 
-TEST_F(HandOff, SelectedFolderBecomesASubkeyUnlessTheSmartMenuIsOn) {
     MakeSite();
     WriteFile(m_folder.Path() / "other" / "b.txt", 1);
-    std::map<std::wstring, std::wstring> plain{{Local("site/index.html"), L"site|index.html|12"},
-                                               {Local("site/img/logo.png"), L"site\\img|logo.png|300"}};
-    EXPECT_EQ(JobOf(Write({Local("site")})), plain);
     SetSmart(true);
     EXPECT_EQ(JobOf(Write({Local("site")})),
-              (std::map<std::wstring, std::wstring>{{Local("site/index.html"), L"|index.html|12"},
-                                                    {Local("site/img/logo.png"), L"img|logo.png|300"}}));
-    // Two folders are never smart: each keeps its own subkey.
-    plain[Local("other/b.txt")] = L"other|b.txt|1";
-    EXPECT_EQ(JobOf(Write({Local("site"), Local("other")})), plain);
+              (Entries{{Local("site/index.html"), L"|index.html|12"}, {Local("site/img/logo.png"), L"img|logo.png|300"}}));
+    EXPECT_EQ(JobOf(Write({Local("site"), Local("other")})),
+              (Entries{{Local("site/index.html"), L"site|index.html|12"},
+                       {Local("site/img/logo.png"), L"site\\img|logo.png|300"},
+                       {Local("other/b.txt"), L"other|b.txt|1"}}));
 }
 
 // A folder nobody can list (here one that vanished before the walk) is not an empty one: the
@@ -174,12 +170,10 @@ TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShareAndRootsAreRefused) {
     EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read),
               nullptr);
 
-    // Three files and the site (a file and a folder with one file): seven items.
+    // The site is four items: itself, index.html, img and logo.png.
     MakeSite();
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(m_folder.Path() / name, 1);
-    const std::vector<std::wstring> selection = {Local("a.txt"), Local("b.txt"), Local("c.txt"), Local("site")};
-    EXPECT_EQ(WriteHandOffKey(destination, selection, registry, 6).status, HandOffKeyStatus::TooManyItems);
-    EXPECT_EQ(WriteHandOffKey(destination, selection, registry, 7).status, HandOffKeyStatus::Written);
+    EXPECT_EQ(WriteHandOffKey(destination, {Local("site")}, registry, 3).status, HandOffKeyStatus::TooManyItems);
+    EXPECT_EQ(WriteHandOffKey(destination, {Local("site")}, registry, 4).status, HandOffKeyStatus::Written);
     auto store = registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read);
     ASSERT_TRUE(store);
     EXPECT_EQ(store->SubkeyNames().size(), 1u);  // only the one written
@@ -220,12 +214,6 @@ TEST_F(HandOffUpload, FileDeeperThanAPlainWindowsPathArrivesWhole) {
     char chunk[8192];
     for (std::size_t n; (n = platform::Read(file, chunk)) != 0;) content.append(chunk, n);
     EXPECT_EQ(content, std::string(9000, 'x'));
-}
-
-TEST(HandOffKeyName, ThirdGroupIsLowerCaseAndTheRestUpperCase) {
-    const platform::GuidBytes guid{0xC3, 0xB7, 0x61, 0x8E, 0xAB, 0xCD, 0xEF, 0xAB,
-                                   0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3};
-    EXPECT_EQ(GuidText(guid), L"{8E61B7C3-CDAB-abef-9A06-2F5D8E61B7C3}");
 }
 
 }  // namespace
