@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 
@@ -28,10 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using Entries = std::map<std::wstring, std::wstring>;
 
-void WriteFile(const fs::path& path, std::size_t size) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
-}
+using uploadtest::WriteFile;
 
 // What both halves work on: a local folder, the registry, destination 3.
 class HandOffWorld {
@@ -198,22 +194,17 @@ TEST_F(HandOffUpload, FileDeeperThanAPlainWindowsPathArrivesWhole) {
     ASSERT_GT(Local(deep / "file.bin").size(), 300u);  // past the 260 characters a plain Windows path may have
 
     UploadJob job;
-    job.key = L"{00000000-0000-0000-0000-000000000003}";
     ReadHandOffKey(L"", Write({Local("deep")}), job, registry);
     EXPECT_EQ(job.totalBytes, 9000);
     TaskInbox inbox;
     CFTPEngine engine(uploadtest::kTimeouts);
-    engine.Upload(uploadtest::DestinationOn(Server()), job.key, job, inbox.Ref());
+    engine.Upload(uploadtest::DestinationOn(Server()), L"{00000000-0000-0000-0000-000000000003}", job, inbox.Ref());
     ASSERT_TRUE(inbox.WaitForResults(1));
     EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->errorCode << " " << inbox.results[0]->reply.code;
-    // Read with the platform's own calls: the C++ library under mingw cannot reach past 260 characters.
+    // With the platform's own calls: the C++ library under mingw cannot reach past 260 characters.
     std::wstring remote = Root().wstring();
     for (const auto& part : deep / "file.bin") remote += platform::kPathSeparator + part.wstring();
-    platform::File file = platform::OpenForReading(remote);
-    std::string content;
-    char chunk[8192];
-    for (std::size_t n; (n = platform::Read(file, chunk)) != 0;) content.append(chunk, n);
-    EXPECT_EQ(content, std::string(9000, 'x'));
+    EXPECT_EQ(platform::SizeOf(platform::OpenForReading(remote)), 9000u);
 }
 
 }  // namespace
