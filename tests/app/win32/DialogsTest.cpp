@@ -26,10 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-void SetField(HWND dialog, int id, const std::wstring& text) {
-    ::SendDlgItemMessageW(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 // What the uploader asks of the notification area, recorded instead of shown.
 std::vector<std::pair<DWORD, NOTIFYICONDATAW>> g_trayCalls;
 
@@ -108,7 +104,12 @@ protected:
 };
 
 TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
-    FTPSettings edited;
+    FTPSettings edited;  // the fields as the user fills them
+    edited.displayName = L"Encrypted";
+    edited.server = L"127.0.0.1:" + std::to_wstring(Port());
+    edited.userName = L"orvane";
+    edited.password = L"s3cret";
+    edited.encryption = FTPEncryption::ExplicitRequired;
     std::wstring askedInBrowser, afterTrust, askedAgain;
     std::vector<std::wstring> fields;
     INT_PTR result = 0;
@@ -116,11 +117,6 @@ TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
         Helper helper([&] {
             HWND dialog = WaitForWindow(L"FTP Destination");
             if (!dialog) return;
-            SetField(dialog, IDC_DISPLAY_NAME, L"Encrypted");
-            SetField(dialog, IDC_SERVER, L"127.0.0.1:" + std::to_wstring(Port()));
-            SetField(dialog, IDC_USERNAME, L"orvane");
-            SetField(dialog, IDC_PASSWORD, L"s3cret");
-            ::SendDlgItemMessageW(dialog, IDC_ENCRYPTION, CB_SETCURSEL, 2, 0);  // TLS required
             PostClick(dialog, IDC_BROWSE);
             HWND browser = WaitForWindow(L"Browse Folder");
             if (!browser) return;
