@@ -49,7 +49,6 @@ protected:
         ASSERT_TRUE(options && platform::WriteDword(*options, L"SmartContextMenu", on ? 1 : 0));
     }
 
-    // Hands `paths` off; the key's path.
     std::wstring Write(const std::vector<std::wstring>& paths) {
         const HandOffKeyResult written = WriteHandOffKey(destination, paths, registry);
         EXPECT_EQ(written.status, HandOffKeyStatus::Written);
@@ -81,10 +80,9 @@ protected:
 
 class HandOff : public testing::Test, protected HandOffWorld {};
 
-// A file alone gives its folder as the base. A name outside ASCII survives both halves; each
-// hand-off gets its own key; a file that cannot be opened by the time the job is read counts zero
-// bytes and stays in the job; a key that is not there reads as nothing and is not created. With
-// the smart menu on, one selected folder is the base itself; two folders never are.
+// Each hand-off has its own key; a file that cannot be opened by the time the job is read counts
+// zero bytes and stays in the job; a missing key reads as nothing and is not created. With the
+// smart menu on, one selected folder is the base itself; two folders never are.
 TEST_F(HandOff, FileGivesItsFolderAsBaseAndTheSmartMenuASelectedFolder) {
     const std::wstring name = L"caf\u00e9 \u4e2d.txt", path = m_folder.Wide() + platform::kPathSeparator + name;
     WriteFile(m_folder.Path() / testsupport::NativePath(name), 5);

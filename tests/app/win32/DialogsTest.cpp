@@ -46,8 +46,7 @@ TEST(UploaderTray, IconIsAddedAgainForANewShellAndRemovedFirstWhenTheProgramEnds
 
     // The shell restarted: every top-level window hears of it, the hand-off window too.
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    PumpUntil([] { return TrayAdds() > 1; }, std::chrono::seconds(10));
-    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    ASSERT_TRUE(PumpUntil([] { return TrayAdds() > 1; }, std::chrono::seconds(10)));
     ASSERT_EQ(TrayAdds(), 2u);
     EXPECT_EQ(g_trayCalls.back().second.hWnd, main.Handle());
     EXPECT_TRUE(g_trayCalls.back().second.uFlags & NIF_MESSAGE);
@@ -75,7 +74,7 @@ protected:
         if (ServerStarted()) fs::create_directories(Root() / "pub");
     }
 
-    // Waits for the question, keeps its text and answers Yes.
+    // The question's text, answered Yes.
     static std::wstring TrustWhenAsked() {
         HWND box = WaitForWindow(L"Server certificate");
         if (!box) return L"";
@@ -93,10 +92,7 @@ protected:
         if (!test) return L"";
         if (whenAsked) whenAsked();
         std::wstring text;
-        for (int i = 0; i < 1000 && text.rfind(L"Connection succeed", 0) != 0; ++i) {
-            ::Sleep(20);
-            text = ItemText(test, IDC_TEST_TEXT);
-        }
+        PumpUntil([&] { return (text = ItemText(test, IDC_TEST_TEXT)).rfind(L"Connection succeed", 0) == 0; });
         PostClick(test, IDOK);
         for (int i = 0; i < 100 && ::IsWindow(test); ++i) ::Sleep(20);
         return text;
@@ -148,7 +144,6 @@ TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
     const platform::Sha256Fingerprint first = TlsTestServer::CertificateFacts("self-signed").fingerprint;
     const platform::Sha256Fingerprint replaced = TlsTestServer::CertificateFacts("unknown-issuer").fingerprint;
     EXPECT_NE(askedInBrowser.find(platform::FingerprintText(first)), std::wstring::npos) << testing::PrintToString(askedInBrowser);
-    // The chosen folder, and only the host in the Server field.
     EXPECT_EQ(fields, (std::vector<std::wstring>{L"127.0.0.1", L"pub"}));
     EXPECT_EQ(afterTrust, L"Connection succeed.\r\n\r\nConnection succeed.\r\n\r\n");
     EXPECT_EQ(askedAgain.rfind(L"0xa00b0001 Certificate changed\r\n", 0), 0u) << testing::PrintToString(askedAgain);

@@ -39,7 +39,6 @@ void ExpectSameTree(const fs::path& local, const fs::path& remote) {
     EXPECT_TRUE(arrived == expected) << "other bytes below " << remote;
 }
 
-// A window of any process, by class and title.
 HWND WaitForAnyWindow(const wchar_t* className, const wchar_t* title, seconds limit) {
     HWND window = nullptr;
     PumpUntil([&] { return (window = ::FindWindowW(className, title)) != nullptr; }, limit);
@@ -189,12 +188,10 @@ TEST_F(SlowUploader, ServerLostMidFileIsRetriedAndASecondHandOffWaitsBehindIt) {
     EXPECT_EQ(HandOffKeys(), 0u);  // each success removed its key
 }
 
-// Folder confirmation on, as users have it. The browser's own message loop runs while the file
-// manager waits: the second hand-off's browser is still open when the first job ends, and the
-// program waits for it. Another program's posts of our message numbers with made-up pointers, to
-// both windows, change nothing. The second tree holds the awkward names of the interop matrix,
-// UTF-8 names beyond any ANSI code page included: pyftpdlib offers UTF8, so every name must
-// arrive exactly, through Windows' own UTF-16 to UTF-8 conversion.
+// Folder confirmation on, as users have it: the second hand-off's browser is still open when the
+// first job ends, and the program waits for it. Foreign posts of our message numbers with made-up
+// pointers change nothing. The second tree's names (UTF-8 beyond any ANSI code page among them)
+// arrive exactly on pyftpdlib, which offers UTF8.
 TEST_F(SlowUploader, HandOffConfirmedAfterTheRunningJobEndedIsUploadedToo) {
     constexpr std::uintmax_t size = 1'500'000;
     WriteFile(local.Path() / "site" / "big.bin", size, 'b');
