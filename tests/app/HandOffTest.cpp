@@ -1,6 +1,5 @@
-// Both halves of the hand-off over one registry and real local folders: what the shell
-// extension writes for a selection, the job the uploader reads back from it, and what of it
-// reaches the server.
+// Both halves of the hand-off over one registry and real local folders: the key the extension
+// writes for a selection, the job the uploader reads back from it, and (one case) its upload.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,7 +1,5 @@
-// The uploader's tray icon across a shell restart and a foreign WM_CLOSE; the destination
-// properties dialog against a real server: its folder browser and connection test ask before they
-// trust a server certificate, the answer is kept with the destination, and a replaced certificate
-// is asked about again as changed.
+// The uploader's tray icon across a shell restart and a foreign WM_CLOSE; the destination dialog's
+// certificate questions (browser, connection test, a replaced certificate) against a real server.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>

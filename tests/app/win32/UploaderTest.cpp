@@ -107,9 +107,8 @@ protected:
         ChildProcess regsvr32(L"C:\\windows\\system32\\regsvr32.exe", {L"/s", WindowsPathOf(ORVANE_SHELLEXT_DLL)});
         ASSERT_EQ(regsvr32.WaitForExit(platform::Millis(60000)), 0);
     }
-    // An uploader that a failed test left running would keep later tests' windows company and
-    // ctest's output pipe open: asked to close, then ended, with or without its window (this
-    // Wine prefix runs no other Orvane.exe).
+    // An uploader a failed test left running would keep ctest's output pipe open: asked to close,
+    // then ended, with or without its window (this Wine prefix runs no other Orvane.exe).
     void TearDown() override {
         if (HWND main = ::FindWindowW(L"OrvaneWindow", L"1")) ::PostMessageW(main, WM_CLOSE, 0, 0);
         const platform::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
