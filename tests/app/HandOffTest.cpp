@@ -1,10 +1,8 @@
-// Both halves of the hand-off over one registry and real local folders: what the shell
-// extension writes for a selection, the job the uploader reads back from it, and what of it
-// reaches the server.
+// Both halves of the hand-off over one registry and real local folders: the key the extension
+// writes for a selection, the job the uploader reads back from it, and (one case) its upload.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 
@@ -26,11 +24,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Entries = std::map<std::wstring, std::wstring>;
 
-void WriteFile(const fs::path& path, std::size_t size) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
-}
+using uploadtest::WriteFile;
 
 // What both halves work on: a local folder, the registry, destination 3.
 class HandOffWorld {
@@ -52,7 +48,6 @@ protected:
         ASSERT_TRUE(options && platform::WriteDword(*options, L"SmartContextMenu", on ? 1 : 0));
     }
 
-    // Hands `paths` off; the key's path.
     std::wstring Write(const std::vector<std::wstring>& paths) {
         const HandOffKeyResult written = WriteHandOffKey(destination, paths, registry);
         EXPECT_EQ(written.status, HandOffKeyStatus::Written);
@@ -61,10 +56,10 @@ protected:
 
     // The job read back: relative folder + "|" + name + "|" + size, per local path. Its
     // left-out items land in `leftOut`.
-    std::map<std::wstring, std::wstring> JobOf(const std::wstring& keyPath) {
+    Entries JobOf(const std::wstring& keyPath) {
         UploadJob job;
         ReadHandOffKey(L"", keyPath, job, registry);
-        std::map<std::wstring, std::wstring> entries;
+        Entries entries;
         for (const auto& [path, entry] : job.files)
             entries[path] = entry.relativeFolder + L"|" + entry.name + L"|" + std::to_wstring(entry.size);
         leftOut = job.leftOut;
@@ -84,37 +79,31 @@ protected:
 
 class HandOff : public testing::Test, protected HandOffWorld {};
 
-// A name outside ASCII survives both halves; each hand-off gets its own key; a file that cannot
-// be opened by the time the job is read counts zero bytes and stays in the job; a key that is not
-// there reads as nothing and is not created.
-TEST_F(HandOff, OneFileGivesItsFolderAsBaseAndOneValue) {
+// Each hand-off has its own key; a file that cannot be opened by the time the job is read counts
+// zero bytes and stays in the job; a missing key reads as nothing and is not created. With the
+// smart menu on, one selected folder is the base itself; two folders never are.
+TEST_F(HandOff, FileGivesItsFolderAsBaseAndTheSmartMenuASelectedFolder) {
     const std::wstring name = L"caf\u00e9 \u4e2d.txt", path = m_folder.Wide() + platform::kPathSeparator + name;
     WriteFile(m_folder.Path() / testsupport::NativePath(name), 5);
     const std::wstring keyPath = Write({path});
     EXPECT_EQ(keyPath.rfind(L"Software\\Telmora\\FTPDestinations\\3\\{", 0), 0u);
-    EXPECT_EQ(JobOf(keyPath), (std::map<std::wstring, std::wstring>{{path, L"|" + name + L"|5"}}));
+    EXPECT_EQ(JobOf(keyPath), (Entries{{path, L"|" + name + L"|5"}}));
     EXPECT_NE(Write({path}), keyPath);
     fs::remove(m_folder.Path() / testsupport::NativePath(name));
-    EXPECT_EQ(JobOf(keyPath), (std::map<std::wstring, std::wstring>{{path, L"|" + name + L"|0"}}));
-
+    EXPECT_EQ(JobOf(keyPath), (Entries{{path, L"|" + name + L"|0"}}));
     const std::wstring missing = HandOffKeyPath(destination, L"{00000000-0000-0000-0000-000000000000}");
     EXPECT_TRUE(JobOf(missing).empty());
     EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, missing, platform::Access::Read), nullptr);
-}
 
-TEST_F(HandOff, SelectedFolderBecomesASubkeyUnlessTheSmartMenuIsOn) {
     MakeSite();
     WriteFile(m_folder.Path() / "other" / "b.txt", 1);
-    std::map<std::wstring, std::wstring> plain{{Local("site/index.html"), L"site|index.html|12"},
-                                               {Local("site/img/logo.png"), L"site\\img|logo.png|300"}};
-    EXPECT_EQ(JobOf(Write({Local("site")})), plain);
     SetSmart(true);
     EXPECT_EQ(JobOf(Write({Local("site")})),
-              (std::map<std::wstring, std::wstring>{{Local("site/index.html"), L"|index.html|12"},
-                                                    {Local("site/img/logo.png"), L"img|logo.png|300"}}));
-    // Two folders are never smart: each keeps its own subkey.
-    plain[Local("other/b.txt")] = L"other|b.txt|1";
-    EXPECT_EQ(JobOf(Write({Local("site"), Local("other")})), plain);
+              (Entries{{Local("site/index.html"), L"|index.html|12"}, {Local("site/img/logo.png"), L"img|logo.png|300"}}));
+    EXPECT_EQ(JobOf(Write({Local("site"), Local("other")})),
+              (Entries{{Local("site/index.html"), L"site|index.html|12"},
+                       {Local("site/img/logo.png"), L"site\\img|logo.png|300"},
+                       {Local("other/b.txt"), L"other|b.txt|1"}}));
 }
 
 // A folder nobody can list (here one that vanished before the walk) is not an empty one: the
@@ -135,9 +124,10 @@ TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShareAndRootsAreRefused) {
         std::vector<std::wstring> paths;
         std::optional<std::wstring> common;
     };
+    // A whole drive or share (a root), or more items than the bound, would fill the user's hive:
+    // refused, and nothing of a walk that passed the bound stays behind.
 #ifdef _WIN32
     const Case cases[] = {
-        {{L"C:\\data\\a.txt"}, L"C:\\data"},
         {{L"C:\\data\\x\\f.txt", L"C:\\data\\y\\z\\f.txt"}, L"C:\\data"},
         {{L"C:\\a.txt", L"C:\\data\\b.txt"}, L"C:"},
         {{L"C:\\data\\a.txt", L"D:\\data\\a.txt"}, std::nullopt},
@@ -145,12 +135,13 @@ TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShareAndRootsAreRefused) {
         {{L"\\\\srv\\one\\a.txt", L"\\\\srv\\two\\a.txt"}, std::nullopt},
         {{L"\\\\srv\\share\\a.txt", L"C:\\share\\a.txt"}, std::nullopt},
     };
+    const std::vector<std::wstring> roots = {L"C:\\", L"D:", L"\\\\srv\\share", L"\\\\srv\\share\\"};
 #else
     const Case cases[] = {
-        {{L"/data/a.txt"}, L"/data"},
         {{L"/data/x/f.txt", L"/data/y/z/f.txt"}, L"/data"},
         {{L"/a.txt", L"/data/b.txt"}, L""},
     };
+    const std::vector<std::wstring> roots = {L"/"};
 #endif
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.paths));
@@ -159,13 +150,6 @@ TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShareAndRootsAreRefused) {
             EXPECT_EQ(WriteHandOffKey(destination, c.paths, registry).status, HandOffKeyStatus::NoCommonFolder);
         }
     }
-    // A whole drive or share, or more items than the bound, would fill the user's hive: refused,
-    // and nothing of a walk that passed the bound stays behind.
-#ifdef _WIN32
-    const std::vector<std::wstring> roots = {L"C:\\", L"D:", L"\\\\srv\\share", L"\\\\srv\\share\\"};
-#else
-    const std::vector<std::wstring> roots = {L"/"};
-#endif
     for (const std::wstring& root : roots) {
         SCOPED_TRACE(testing::PrintToString(root));
         EXPECT_EQ(WriteHandOffKey(destination, {root}, registry).status, HandOffKeyStatus::DriveRoot);
@@ -174,12 +158,10 @@ TEST_F(HandOff, CommonParentGoesNoHigherThanADriveOrAShareAndRootsAreRefused) {
     EXPECT_EQ(registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read),
               nullptr);
 
-    // Three files and the site (a file and a folder with one file): seven items.
+    // The site is four items: itself, index.html, img and logo.png.
     MakeSite();
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(m_folder.Path() / name, 1);
-    const std::vector<std::wstring> selection = {Local("a.txt"), Local("b.txt"), Local("c.txt"), Local("site")};
-    EXPECT_EQ(WriteHandOffKey(destination, selection, registry, 6).status, HandOffKeyStatus::TooManyItems);
-    EXPECT_EQ(WriteHandOffKey(destination, selection, registry, 7).status, HandOffKeyStatus::Written);
+    EXPECT_EQ(WriteHandOffKey(destination, {Local("site")}, registry, 3).status, HandOffKeyStatus::TooManyItems);
+    EXPECT_EQ(WriteHandOffKey(destination, {Local("site")}, registry, 4).status, HandOffKeyStatus::Written);
     auto store = registry.Open(platform::Hive::CurrentUser, DestinationKeyPath(destination), platform::Access::Read);
     ASSERT_TRUE(store);
     EXPECT_EQ(store->SubkeyNames().size(), 1u);  // only the one written
@@ -204,28 +186,17 @@ TEST_F(HandOffUpload, FileDeeperThanAPlainWindowsPathArrivesWhole) {
     ASSERT_GT(Local(deep / "file.bin").size(), 300u);  // past the 260 characters a plain Windows path may have
 
     UploadJob job;
-    job.key = L"{00000000-0000-0000-0000-000000000003}";
     ReadHandOffKey(L"", Write({Local("deep")}), job, registry);
     EXPECT_EQ(job.totalBytes, 9000);
     TaskInbox inbox;
     CFTPEngine engine(uploadtest::kTimeouts);
-    engine.Upload(uploadtest::DestinationOn(Server()), job.key, job, inbox.Ref());
+    engine.Upload(uploadtest::DestinationOn(Server()), L"{00000000-0000-0000-0000-000000000003}", job, inbox.Ref());
     ASSERT_TRUE(inbox.WaitForResults(1));
     EXPECT_TRUE(inbox.results[0]->Succeeded()) << inbox.results[0]->errorCode << " " << inbox.results[0]->reply.code;
-    // Read with the platform's own calls: the C++ library under mingw cannot reach past 260 characters.
+    // With the platform's own calls: the C++ library under mingw cannot reach past 260 characters.
     std::wstring remote = Root().wstring();
     for (const auto& part : deep / "file.bin") remote += platform::kPathSeparator + part.wstring();
-    platform::File file = platform::OpenForReading(remote);
-    std::string content;
-    char chunk[8192];
-    for (std::size_t n; (n = platform::Read(file, chunk)) != 0;) content.append(chunk, n);
-    EXPECT_EQ(content, std::string(9000, 'x'));
-}
-
-TEST(HandOffKeyName, ThirdGroupIsLowerCaseAndTheRestUpperCase) {
-    const platform::GuidBytes guid{0xC3, 0xB7, 0x61, 0x8E, 0xAB, 0xCD, 0xEF, 0xAB,
-                                   0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3};
-    EXPECT_EQ(GuidText(guid), L"{8E61B7C3-CDAB-abef-9A06-2F5D8E61B7C3}");
+    EXPECT_EQ(platform::SizeOf(platform::OpenForReading(remote)), 9000u);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// The uploader's tray icon across a shell restart and a foreign WM_CLOSE; the destination
-// properties dialog against a real server: its folder browser and connection test ask before they
-// trust a server certificate, the answer is kept with the destination, and a replaced certificate
-// is asked about again as changed.
+// The uploader's tray icon across a shell restart and a foreign WM_CLOSE; the destination dialog's
+// certificate questions (browser, connection test, a replaced certificate) against a real server.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -26,10 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-void SetField(HWND dialog, int id, const std::wstring& text) {
-    ::SendDlgItemMessageW(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 // What the uploader asks of the notification area, recorded instead of shown.
 std::vector<std::pair<DWORD, NOTIFYICONDATAW>> g_trayCalls;
 
@@ -50,8 +44,7 @@ TEST(UploaderTray, IconIsAddedAgainForANewShellAndRemovedFirstWhenTheProgramEnds
 
     // The shell restarted: every top-level window hears of it, the hand-off window too.
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    PumpUntil([] { return TrayAdds() > 1; }, std::chrono::seconds(10));
-    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    ASSERT_TRUE(PumpUntil([] { return TrayAdds() > 1; }, std::chrono::seconds(10)));
     ASSERT_EQ(TrayAdds(), 2u);
     EXPECT_EQ(g_trayCalls.back().second.hWnd, main.Handle());
     EXPECT_TRUE(g_trayCalls.back().second.uFlags & NIF_MESSAGE);
@@ -79,7 +72,7 @@ protected:
         if (ServerStarted()) fs::create_directories(Root() / "pub");
     }
 
-    // Waits for the question, keeps its text and answers Yes.
+    // The question's text, answered Yes.
     static std::wstring TrustWhenAsked() {
         HWND box = WaitForWindow(L"Server certificate");
         if (!box) return L"";
@@ -97,10 +90,7 @@ protected:
         if (!test) return L"";
         if (whenAsked) whenAsked();
         std::wstring text;
-        for (int i = 0; i < 1000 && text.rfind(L"Connection succeed", 0) != 0; ++i) {
-            ::Sleep(20);
-            text = ItemText(test, IDC_TEST_TEXT);
-        }
+        PumpUntil([&] { return (text = ItemText(test, IDC_TEST_TEXT)).rfind(L"Connection succeed", 0) == 0; });
         PostClick(test, IDOK);
         for (int i = 0; i < 100 && ::IsWindow(test); ++i) ::Sleep(20);
         return text;
@@ -108,7 +98,12 @@ protected:
 };
 
 TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
-    FTPSettings edited;
+    FTPSettings edited;  // the fields as the user fills them
+    edited.displayName = L"Encrypted";
+    edited.server = L"127.0.0.1:" + std::to_wstring(Port());
+    edited.userName = L"orvane";
+    edited.password = L"s3cret";
+    edited.encryption = FTPEncryption::ExplicitRequired;
     std::wstring askedInBrowser, afterTrust, askedAgain;
     std::vector<std::wstring> fields;
     INT_PTR result = 0;
@@ -116,11 +111,6 @@ TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
         Helper helper([&] {
             HWND dialog = WaitForWindow(L"FTP Destination");
             if (!dialog) return;
-            SetField(dialog, IDC_DISPLAY_NAME, L"Encrypted");
-            SetField(dialog, IDC_SERVER, L"127.0.0.1:" + std::to_wstring(Port()));
-            SetField(dialog, IDC_USERNAME, L"orvane");
-            SetField(dialog, IDC_PASSWORD, L"s3cret");
-            ::SendDlgItemMessageW(dialog, IDC_ENCRYPTION, CB_SETCURSEL, 2, 0);  // TLS required
             PostClick(dialog, IDC_BROWSE);
             HWND browser = WaitForWindow(L"Browse Folder");
             if (!browser) return;
@@ -152,7 +142,6 @@ TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
     const platform::Sha256Fingerprint first = TlsTestServer::CertificateFacts("self-signed").fingerprint;
     const platform::Sha256Fingerprint replaced = TlsTestServer::CertificateFacts("unknown-issuer").fingerprint;
     EXPECT_NE(askedInBrowser.find(platform::FingerprintText(first)), std::wstring::npos) << testing::PrintToString(askedInBrowser);
-    // The chosen folder, and only the host in the Server field.
     EXPECT_EQ(fields, (std::vector<std::wstring>{L"127.0.0.1", L"pub"}));
     EXPECT_EQ(afterTrust, L"Connection succeed.\r\n\r\nConnection succeed.\r\n\r\n");
     EXPECT_EQ(askedAgain.rfind(L"0xa00b0001 Certificate changed\r\n", 0), 0u) << testing::PrintToString(askedAgain);

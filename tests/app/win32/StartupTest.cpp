@@ -32,12 +32,11 @@ void RemoveRegistrations() {
 // command line's first element is the bare name. Returns once its dialog is up, which is after
 // its start-up work, and closes it again.
 void StartAndClose(const fs::path& currentFolder) {
-    const std::wstring program = WindowsPathOf(ORVANE_PROGRAM);
     std::wstring commandLine = L"Orvane";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    ASSERT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    ASSERT_TRUE(::CreateProcessW(WindowsPathOf(ORVANE_PROGRAM).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  currentFolder.wstring().c_str(), &startup, &started));
     const platform::win32::UniqueHandle process(started.hProcess), thread(started.hThread);
     // Its own dialog: another program's window of the same title must not be closed instead.
@@ -59,7 +58,6 @@ void StartAndClose(const fs::path& currentFolder) {
 
 class Startup : public testing::Test {
 protected:
-    Startup() { RemoveRegistrations(); }
     ~Startup() override { RemoveRegistrations(); }
 };
 
