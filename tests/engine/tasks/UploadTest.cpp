@@ -123,7 +123,6 @@ protected:
 
 std::string CaseName(const ::testing::TestParamInfo<ServerCase>& info) { return info.param.name; }
 
-
 // Over every connection the server takes from one address (four by default, two where it
 // refuses more): the tree byte for byte, each folder made once whichever connection gets there.
 TEST_P(EngineTree, ArrivesByteForByteOverEveryConnectionTheServerTakes) {
@@ -265,7 +264,7 @@ TEST_F(EngineUpload, RefusedFileEndsTheSharingOutAndOnlyStoredFilesAreConfirmed)
         selected.push_back(base / (L"f" + std::to_wstring(i)));
         WriteFile(selected.back(), 5000, static_cast<char>('a' + i));
     }
-    UploadJob job = JobOf(base, selected);
+    const UploadJob job = JobOf(base, selected);
     fs::create_directories(Root() / "f13");  // a folder where f13 should go: its STOR is refused
 
     auto first = Upload(job);
