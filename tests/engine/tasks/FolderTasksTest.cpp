@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <set>
 
 #include "Orvane/engine/tasks/ErrorText.h"
