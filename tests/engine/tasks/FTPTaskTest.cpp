@@ -9,7 +9,6 @@
 
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "platform/ErrorCodes.h"
-#include "platform/TextCodec.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
 
 namespace {
@@ -17,17 +16,17 @@ namespace {
 using platform::Millis;
 using testsupport::FakeFtpServer;
 
-// Reports like the connection test: the skeleton, then whatever the test asks for.
+// Reports like the connection test: the skeleton, then whatever step the test gives it.
 class ProbeTask : public CFTPTask {
 public:
     using CFTPTask::Session;
     using Step = std::function<void(Session&)>;
-    ProbeTask(platform::WindowRef window, FTPSettings destination, platform::Event abort, Step step)
-        : CFTPTask(window, std::move(destination), std::move(abort), FTPTimeouts{Millis(5000), Millis(5000)}),
+    ProbeTask(platform::WindowRef window, FTPSettings destination, Step step)
+        : CFTPTask(window, std::move(destination), platform::Event(platform::EventReset::Manual),
+                   FTPTimeouts{Millis(5000), Millis(5000)}),
           m_step(std::move(step)) {}
 
     void Execute() override {
-        platform::PostToWindow(NotifyWindow(), WM_TEST_CONNECTION_STARTED, 0, 0);
         auto result = RunSession([&](Session& session) {
             EnterStartingFolder(session);
             if (m_step) m_step(session);
@@ -43,65 +42,16 @@ private:
     Step m_step;
 };
 
-// Runs a probe on this thread against `server` and returns its result, checking the two
-// messages it posts.
-std::unique_ptr<CTaskResult> RunProbe(FakeFtpServer& server, FTPSettings destination, ProbeTask::Step step = {},
-                                      platform::Event abort = platform::Event(platform::EventReset::Manual)) {
+// Runs a probe on this thread against `server` and returns its result.
+std::unique_ptr<CTaskResult> RunProbe(FakeFtpServer& server, FTPSettings destination, ProbeTask::Step step = {}) {
     server.Start();
     TaskInbox inbox;
-    ProbeTask(inbox.Ref(), std::move(destination), std::move(abort), std::move(step)).Execute();
+    ProbeTask(inbox.Ref(), std::move(destination), std::move(step)).Execute();
     EXPECT_TRUE(server.Finish());
     EXPECT_EQ(server.Failures(), std::vector<std::string>{});  // the QUIT included
     if (!inbox.WaitForResults(1)) return nullptr;
-    EXPECT_EQ(inbox.messages, (std::vector<unsigned>{WM_TEST_CONNECTION_STARTED, WM_TEST_CONNECTION_FINISHED}));
+    EXPECT_EQ(inbox.messages, std::vector<unsigned>{WM_TEST_CONNECTION_FINISHED});  // one done message
     return std::move(inbox.results[0]);
-}
-
-// The starting folder goes out in the ANSI code page, or in UTF-8 where the server offers it
-// (and its replies are read in it); a name the code page cannot hold fails before it is sent.
-// (No starting folder, no CWD: EngineUpload.WalksFolders...; a plain one: EngineTree.)
-TEST(FTPTaskStartingFolder, IsEnteredInTheServersEncoding) {
-    const struct {
-        const char* name;
-        std::wstring folder;
-        bool utf8;
-        std::string cwd;  // empty: no CWD goes out
-        std::uint32_t errorCode;
-        int replyCode;
-    } rows[] = {
-        {"ANSI", L"/Br\u00fccke", false, "CWD " + platform::ToAnsi(L"/Br\u00fccke"), 0, 250},
-        {"not in the ANSI code page", L"/\u03a9", false, "", 1113, 230},
-        {"UTF-8", L"/Br\u00fccke \u03a9\u0416", true, "CWD /Br\xc3\xbc" "cke \xce\xa9\xd0\x96", 0, 250},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeFtpServer server;
-        if (row.utf8)
-            ScriptLogin(server, "211-Features:\r\n UTF8\r\n211 End\r\n").On("OPTS UTF8 ON", "200 OK\r\n");
-        else
-            ScriptLogin(server);
-        if (!row.cwd.empty()) server.On(row.cwd, "250 \"" + row.cwd.substr(4) + "\" is current.\r\n");
-        ScriptQuit(server);
-        const auto probed = RunProbe(server, Destination(server.Port(), row.folder));
-        ASSERT_TRUE(probed);
-        const CTaskResult& result = *probed;
-        EXPECT_EQ(result.errorCode, row.errorCode);
-        EXPECT_EQ(result.reply.code, row.replyCode);
-        if (row.replyCode == 250) {
-            EXPECT_EQ(result.reply.text, L"250 \"" + row.folder + L"\" is current.\r\n");
-            EXPECT_TRUE(Contains(result.transcript, L"CWD " + row.folder));
-        }
-        EXPECT_FALSE(Contains(result.transcript, L"QUIT"));  // its lines are not the user's
-    }
-}
-
-TEST(FTPTaskSkeleton, DroppedConnectionIsAnErrorAndTheQuitFailsQuietly) {
-    FakeFtpServer server;
-    ScriptLogin(server).Expect("CWD /pub").Reset();
-    auto result = RunProbe(server, Destination(server.Port(), L"/pub"));
-    ASSERT_TRUE(result);
-    EXPECT_NE(result->errorCode, 0u);
-    EXPECT_EQ(result->reply.code, 230);  // the last reply before the break
 }
 
 // What the answer to AUTH TLS leads to, by the destination's encryption. A server that cannot do
@@ -143,9 +93,7 @@ TEST(FTPTaskEncryption, LoginGoesOutInClearOnlyWhereTheDestinationAllowsIt) {
         server.Send("220 ready\r\n");
         if (row.authReply) server.On("AUTH TLS", row.authReply);
         if (row.received == closed) server.Close();
-        const auto sends = [&](const char* command) {
-            return std::count(row.received.begin(), row.received.end(), command) > 0;
-        };
+        const auto sends = [&](const char* c) { return std::count(row.received.begin(), row.received.end(), c) > 0; };
         if (sends("USER anna"))
             server.On("USER anna", "331 Password required.\r\n")
                 .On("PASS secret", row.replyCode == 530 ? "530 Login incorrect.\r\n" : "230 Logged in.\r\n");
@@ -163,27 +111,34 @@ TEST(FTPTaskEncryption, LoginGoesOutInClearOnlyWhereTheDestinationAllowsIt) {
     }
 }
 
-// Whatever a step throws, the task ends with a result that keeps the last reply, and QUIT goes
-// out: no memory is a failed task, not the end of the process.
+// Whatever a step throws, and a connection that drops, the task ends with a result that keeps
+// the last reply; QUIT goes out where it can and fails quietly where it cannot. No memory is a
+// failed task, not the end of the process.
 TEST(FTPTaskErrors, FailureInATaskStepKeepsTheLastReplyAndStillQuits) {
     const struct {
         const char* name;
-        ProbeTask::Step step;
+        ProbeTask::Step step;  // null: the server drops the connection at the CWD
         std::uint32_t code;
+        int replyCode;
     } rows[] = {
-        {"an engine error", [](auto&) { throw 10054; }, 10054},
-        {"no memory", [](auto&) { throw std::bad_alloc(); }, 8},
-        {"a fault of ours", [](auto&) { throw std::logic_error("unexpected"); }, 1359},
+        {"connection dropped", {}, 10054, 230},
+        {"an engine error", [](auto&) { throw 10054; }, 10054, 250},
+        {"no memory", [](auto&) { throw std::bad_alloc(); }, 8, 250},
+        {"a fault of ours", [](auto&) { throw std::logic_error("unexpected"); }, 1359, 250},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FakeFtpServer server;
-        ScriptLogin(server).On("CWD /pub", "250 Directory changed.\r\n");
-        ScriptQuit(server);
+        if (!row.step) {
+            ScriptLogin(server).Expect("CWD /pub").Reset();
+        } else {
+            ScriptLogin(server).On("CWD /pub", "250 Directory changed.\r\n");
+            ScriptQuit(server);
+        }
         auto result = RunProbe(server, Destination(server.Port(), L"/pub"), row.step);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->errorCode, row.code);
-        EXPECT_EQ(result->reply.code, 250);
+        EXPECT_EQ(result->reply.code, row.replyCode);
     }
 }
 

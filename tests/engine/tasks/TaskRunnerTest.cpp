@@ -9,6 +9,7 @@
 #include "Orvane/engine/tasks/FTPTaskUpload.h"
 #include "Orvane/engine/tasks/TaskMessages.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
+#include "tests/support/TestListener.h"
 
 namespace {
 
@@ -86,29 +87,32 @@ private:
 };
 
 // The runner reports the failure with the task's own done message, so the job controller hears
-// of it as of any failed upload, and goes on with the tasks queued behind, one after another.
-// (What each kind of exception becomes: FTPTaskErrors.)
+// of it as of any failed upload, and goes on with the task queued behind: here a listing of an
+// empty folder that the server refuses as "450 No files found", which is an empty listing, not
+// a failure that the browser would show as an error. (What each exception becomes: FTPTaskErrors.)
 TEST(TaskRunnerFailure, ExceptionThatEndsATaskIsItsFailedResultAndTheRunnerGoesOn) {
     FakeFtpServer server;
-    ScriptMkdir(server, "first", true);
+    testsupport::TestListener data;
     ScriptLogin(server)
-        .On("CWD /pub", "250 Directory changed.\r\n")
-        .On("RNFR first", "350 Ready for RNTO.\r\n")
-        .On("RNTO second", "250 Renamed.\r\n");
+        .On("CWD /pub/empty", "250 Directory changed.\r\n")
+        .On("PASV", PassiveReply(data.Port()))
+        .On("LIST", "450 No files found\r\n");
     ScriptQuit(server).Start();
     TaskInbox inbox;
     CFTPTaskRunner runner(kShortTimeouts);
     runner.QueueTask(std::make_unique<ThrowingUpload>(inbox.Ref(), runner.AbortEvent(), [] { throw std::bad_alloc(); }));
-    runner.StartCreateDirectory(Destination(server.Port(), L"/pub"), L"first", inbox.Ref());
-    runner.StartRenameDirectory(Destination(server.Port(), L"/pub"), L"first", L"second", inbox.Ref());
-    ASSERT_TRUE(inbox.WaitForResults(3));
+    runner.StartGetDirectoryContent(Destination(server.Port(), L"/pub/empty"), inbox.Ref());
+    ASSERT_TRUE(inbox.WaitForResults(2));
     EXPECT_EQ(inbox.results[0]->errorCode, 8u);
     ASSERT_EQ(inbox.uploads.at(0).message, WM_UPLOAD_FINISHED);
     EXPECT_EQ(inbox.uploads.at(0).jobKey, L"job");
-    EXPECT_EQ(std::vector<unsigned>(inbox.messages.end() - 4, inbox.messages.end()),
-              (std::vector<unsigned>{WM_MKDIR_STARTED, WM_MKDIR_FINISHED, WM_RENAME_STARTED, WM_RENAME_FINISHED}));
-    EXPECT_TRUE(inbox.results.back()->Succeeded());
-    ExpectScriptPlayed(server);  // in this order, one session after the other
+    EXPECT_EQ(std::vector<unsigned>(inbox.messages.end() - 2, inbox.messages.end()),
+              (std::vector<unsigned>{WM_LIST_STARTED, WM_LIST_FINISHED}));
+    EXPECT_TRUE(inbox.results[1]->Succeeded()) << inbox.results[1]->reply.code;
+    ASSERT_EQ(inbox.listings.size(), 1u);
+    ASSERT_TRUE(inbox.listings[0]);
+    EXPECT_TRUE(inbox.listings[0]->entries.empty());
+    ExpectScriptPlayed(server);
 }
 
 // With the default time-outs the silent server would hold the task for a minute; the stop

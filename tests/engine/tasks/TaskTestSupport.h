@@ -59,8 +59,7 @@ inline bool Contains(const std::vector<std::wstring>& lines, const std::wstring&
 // flowing.
 class TaskInbox {
 public:
-    // One upload message: the file key or local path, the job key, the byte count (the error
-    // code of a skipped file).
+    // One upload message: file key or local path, job key, bytes (a skipped file's error code).
     struct UploadEvent {
         unsigned message;
         std::wstring file;
@@ -74,15 +73,6 @@ public:
           }) {}
 
     platform::WindowRef Ref() const { return m_window.Ref(); }
-    void Destroy() { m_window.Destroy(); }
-
-    // Waits, dispatching, until `count` results have arrived in all; false after `limit`
-    // without a new one.
-    bool WaitForResults(std::size_t count, platform::Millis limit = platform::Millis(20000)) {
-        while (results.size() < count)
-            if (!platform::WaitPumpingMessages(m_done, limit)) return false;
-        return true;
-    }
 
     // Waits, dispatching, until `ready()` holds after some message; false after `limit` in all.
     template <class Ready>
@@ -93,6 +83,11 @@ public:
             if (left.count() <= 0 || !platform::WaitPumpingMessages(m_any, left)) return false;
         }
         return true;
+    }
+
+    // Waits, dispatching, until `count` results have arrived in all; false after `limit`.
+    bool WaitForResults(std::size_t count, platform::Millis limit = platform::Millis(20000)) {
+        return WaitUntil([&] { return results.size() >= count; }, limit);
     }
 
     // The upload events of one kind, in order.
@@ -131,15 +126,11 @@ private:
             uploads.push_back(std::move(event));
         }
         if (message == WM_LIST_FINISHED) listings.push_back(platform::AdoptPosted<DirectoryContent>(lParam));
-        const bool done = message == WM_UPLOAD_FINISHED || (message < WM_UPLOAD_STARTED && message % 2 == 1);
-        if (done) {
+        if (message == WM_UPLOAD_FINISHED || (message < WM_UPLOAD_STARTED && message % 2 == 1))
             results.push_back(platform::AdoptPosted<CTaskResult>(wParam));
-            m_done.Set();
-        }
         return true;
     }
 
-    platform::Event m_done{platform::EventReset::Auto};
     platform::Event m_any{platform::EventReset::Auto};  // some message came
     platform::MessageWindow m_window;
 };

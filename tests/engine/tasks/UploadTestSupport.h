@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "Orvane/app/UploadJob.h"
 #include "Orvane/engine/protocol/FTPTimeouts.h"
 #include "platform/File.h"

@@ -15,8 +15,6 @@ constexpr unsigned kOther = 0x0801;
 struct Tracked {
     explicit Tracked(std::atomic<int>& live, int value_ = 0) : m_live(live), value(value_) { ++m_live; }
     ~Tracked() { --m_live; }
-    Tracked(const Tracked&) = delete;
-    Tracked& operator=(const Tracked&) = delete;
 
     std::atomic<int>& m_live;
     int value;
@@ -38,40 +36,19 @@ struct AdoptingWindow {
     }};
 };
 
-// Destroying a window hands its queued messages to its handler; after that, the sender frees
-// what it tried to post.
-TEST(WindowPosting, EveryPostedObjectIsFreedOnceWhenTheWindowGoes) {
+// Another program can post our message numbers with parameters of its own making: only what
+// this process posted is adopted, and only once. Destroying a window hands its queued messages
+// to its handler; after that, the sender frees what it tried to post.
+TEST(WindowPosting, EveryPostedObjectIsFreedOnceAndNothingElseIs) {
     std::atomic<int> live{0};
     AdoptingWindow target;
     platform::WindowRef ref = target.window.Ref();
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(platform::PostOwned(ref, kMessage, std::make_unique<Tracked>(live, i), 0));
-    target.window.Destroy();
-    ASSERT_EQ(target.received.size(), 3u);
-    EXPECT_EQ(target.received[2].w->value, 2);
-    target.received.clear();
-
-    EXPECT_FALSE(platform::IsWindowAlive(ref));
-    EXPECT_FALSE(platform::PostOwned(ref, kMessage, std::make_unique<Tracked>(live), std::make_unique<Tracked>(live)));
-    EXPECT_FALSE(platform::PostOwned(ref, kMessage, std::make_unique<Tracked>(live), 5));
-    EXPECT_FALSE(platform::PostOwned(ref, kMessage, 0, std::make_unique<Tracked>(live)));
-    EXPECT_EQ(live, 0);
-    EXPECT_TRUE(target.received.empty());
-    EXPECT_FALSE(platform::PostToWindow(platform::WindowRef{}, kMessage, 0, 0));
-}
-
-// Another program can post our message numbers with parameters of its own making.
-TEST(WindowPosting, OnlyWhatThisProcessPostedIsAdoptedAndOnlyOnce) {
-    std::atomic<int> live{0};
-    AdoptingWindow target;
     Tracked stranger(live);
     auto posted = std::make_unique<Tracked>(live, 7);
     const auto address = reinterpret_cast<std::uintptr_t>(posted.get());
-    ASSERT_TRUE(platform::PostToWindow(target.window.Ref(), kMessage, reinterpret_cast<std::uintptr_t>(&stranger),
-                                       0x10));
-    ASSERT_TRUE(platform::PostOwned(target.window.Ref(), kOther, std::move(posted), 0));
+    ASSERT_TRUE(platform::PostToWindow(ref, kMessage, reinterpret_cast<std::uintptr_t>(&stranger), 0x10));
+    ASSERT_TRUE(platform::PostOwned(ref, kOther, std::move(posted), 0));
     EXPECT_EQ(platform::AdoptPosted<int>(address).release(), nullptr);  // nor as another type
-
     platform::DispatchPendingMessages();
     ASSERT_EQ(target.received.size(), 2u);
     // release(): never free what was not ours, even when the check fails.
@@ -81,7 +58,20 @@ TEST(WindowPosting, OnlyWhatThisProcessPostedIsAdoptedAndOnlyOnce) {
     EXPECT_EQ(target.received[1].w->value, 7);
     EXPECT_EQ(platform::AdoptPosted<Tracked>(address).release(), nullptr);  // adopted already
     target.received.clear();
+
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(platform::PostOwned(ref, kMessage, std::make_unique<Tracked>(live, i), 0));
+    target.window.Destroy();
+    ASSERT_EQ(target.received.size(), 3u);
+    EXPECT_EQ(target.received[2].w->value, 2);
+    target.received.clear();
+    EXPECT_FALSE(platform::IsWindowAlive(ref));
+    EXPECT_FALSE(platform::PostOwned(ref, kMessage, std::make_unique<Tracked>(live), std::make_unique<Tracked>(live)));
+    EXPECT_FALSE(platform::PostOwned(ref, kMessage, std::make_unique<Tracked>(live), 5));
+    EXPECT_FALSE(platform::PostOwned(ref, kMessage, 0, std::make_unique<Tracked>(live)));
     EXPECT_EQ(live, 1);  // the stranger alone
+    EXPECT_TRUE(target.received.empty());
+    EXPECT_FALSE(platform::PostToWindow(platform::WindowRef{}, kMessage, 0, 0));
 }
 
 }  // namespace
