@@ -40,11 +40,6 @@ protected:
     std::unique_ptr<platform::RegistryKey> UserStoreKey() {
         return Registry().Create(platform::Hive::CurrentUser, kDestinationsPath);
     }
-    void SetPlainMode(bool plain) {
-        auto options = Registry().Create(platform::Hive::CurrentUser, kDestinationsPath + L"\\Options");
-        ASSERT_NE(options, nullptr);
-        ASSERT_TRUE(options->Write(L"SkipDPAPI", {platform::RegistryType::kDword, {plain ? std::uint8_t{1} : std::uint8_t{0}, 0, 0, 0}}));
-    }
 
 private:
     void RemoveTestKeys() {
