@@ -26,7 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::PumpUntil;
-using testsupport::WindowsPathOf;
 
 const CLSID kClsid = {0x3C1D52A0, 0x7B44, 0x4E1F, {0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3}};
 
@@ -46,10 +45,9 @@ struct ReceivedHandOff {
     DWORD size = 0;
     platform::GuidBytes guid{};
 };
-class TargetWindow {
-public:
+struct TargetWindow {
     explicit TargetWindow(const std::wstring& title)
-        : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+        : window([this](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
                        if (message != WM_COPYDATA) return std::nullopt;
                        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
                        ReceivedHandOff handOff{wParam, data->dwData, data->cbData, {}};
@@ -61,9 +59,7 @@ public:
                    title) {}
 
     std::vector<ReceivedHandOff> received;
-
-private:
-    CExtensionTargetWindow m_window;
+    CExtensionTargetWindow window;
 };
 
 // The local paths in destination `number`'s hand-off key `guid`, as the uploader reads them.
@@ -75,9 +71,8 @@ std::set<std::wstring> HandedOffFiles(std::int32_t number, const platform::GuidB
     return files;
 }
 
-// A selection as CF_HDROP holding exactly `paths`, as a file manager hands one over for search
-// results: for what the shell's own folder objects will not make under Wine (a drive itself, paths
-// past 260 characters). Lives on the test's stack; it counts no references.
+// A selection as CF_HDROP of exactly `paths`, for what the shell's own folder objects will not make
+// under Wine (a drive itself, paths past 260 characters). Lives on the stack, counts no references.
 class HDropSelection final : public IDataObject {
 public:
     explicit HDropSelection(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
@@ -146,7 +141,6 @@ protected:
         for (const auto& [number, name] : {std::pair{1, L"Work"}, std::pair{65536, L"Home"}}) {
             FTPDestination destination = DestinationStore().GetDestination(number);
             destination.displayName = name;
-            destination.server = L"127.0.0.1";
             DestinationStore().SaveDestination(destination);
         }
         DestinationStore().SetDefaultDestination(65536);
@@ -169,7 +163,7 @@ protected:
         ContextMenu(data.Get(), menu);
     }
     void ContextMenu(IDataObject* data, Com<IContextMenu>& menu) {
-        if (!m_library) m_library = ::LoadLibraryW(WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
+        if (!m_library) m_library = ::LoadLibraryW(testsupport::WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
         ASSERT_NE(m_library, nullptr);
         const auto getClassObject = reinterpret_cast<decltype(&DllGetClassObject)>(
             reinterpret_cast<void*>(::GetProcAddress(m_library, "DllGetClassObject")));
@@ -203,7 +197,9 @@ protected:
     decltype(&DllCanUnloadNow) m_canUnloadNow = nullptr;
 };
 
-TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndHelpTexts) {
+// The file manager's own verbs are not ours: a handler registered for every file must not claim
+// them. A verb string whose address has bits 16-31 clear is still a string, not command 0.
+TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndRefusesForeignVerbs) {
     Com<IContextMenu> menu;
     ContextMenu({L"a.txt"}, menu);
     HMENU popup = ::CreatePopupMenu();
@@ -225,24 +221,6 @@ TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndHelpTe
     EXPECT_EQ(menu->GetCommandString(9, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
     EXPECT_EQ(ansi[0], '#');
 
-    // Only the identifiers the file manager granted are used; default-only menus and an empty
-    // store get nothing.
-    popup = ::CreatePopupMenu();
-    EXPECT_EQ(HRESULT_CODE(menu->QueryContextMenu(popup, 0, 100, 101, CMF_NORMAL)), 2);
-    ::DestroyMenu(popup);
-    popup = ::CreatePopupMenu();
-    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_DEFAULTONLY), S_OK);
-    ResetRegistry();
-    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL), S_OK);
-    EXPECT_EQ(::GetMenuItemCount(popup), 0);
-    ::DestroyMenu(popup);
-}
-
-// The file manager's own verbs are not ours: a handler registered for every file must not claim
-// them. A verb string whose address has bits 16-31 clear is still a string, not command 0.
-TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefusedAndObjectsHoldTheModule) {
-    Com<IContextMenu> menu;
-    ContextMenu({L"a.txt"}, menu);
     char* lowVerb = nullptr;
     for (std::uintptr_t at = std::uintptr_t{1} << 32; !lowVerb && at < (std::uintptr_t{1} << 40); at += std::uintptr_t{1} << 32)
         lowVerb = static_cast<char*>(::VirtualAlloc(reinterpret_cast<void*>(at), 4096, MEM_RESERVE | MEM_COMMIT,
@@ -256,6 +234,16 @@ TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefusedAndObjectsHoldTheModule
         EXPECT_EQ(Invoke(*menu.Get(), verb), E_FAIL);
     }
     ::VirtualFree(lowVerb, 0, MEM_RELEASE);
+
+    // Only the identifiers the file manager granted are used; default-only menus and an empty
+    // store get nothing.
+    popup = ::CreatePopupMenu();
+    EXPECT_EQ(HRESULT_CODE(menu->QueryContextMenu(popup, 0, 100, 101, CMF_NORMAL)), 2);
+    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_DEFAULTONLY), S_OK);
+    ResetRegistry();
+    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL), S_OK);
+    EXPECT_EQ(::GetMenuItemCount(popup), 2);  // the two items of the first of these
+    ::DestroyMenu(popup);
     EXPECT_EQ(m_canUnloadNow(), S_FALSE);  // the menu object holds the module
     menu.Reset();
     EXPECT_EQ(m_canUnloadNow(), S_OK);  // and no hand-off was started
@@ -271,12 +259,11 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(1)), S_OK);
     EXPECT_TRUE(work.received.empty());
     ASSERT_TRUE(PumpUntil([&] { return work.received.size() == 1; }));
-    const ReceivedHandOff& message = work.received[0];
-    EXPECT_EQ(message.number, 1u);
-    EXPECT_EQ(message.dataNumber, 1u);
-    EXPECT_EQ(message.size, 16u);
+    EXPECT_EQ(work.received[0].number, 1u);
+    EXPECT_EQ(work.received[0].dataNumber, 1u);
+    EXPECT_EQ(work.received[0].size, 16u);
     const std::wstring base = folder.Wide();
-    EXPECT_EQ(HandedOffFiles(1, message.guid),
+    EXPECT_EQ(HandedOffFiles(1, work.received[0].guid),
               (std::set<std::wstring>{base + L"\\a.txt", base + L"\\site\\index.html"}));
 
     // A machine-wide destination's window is found by its whole number; its hand-off key is in
@@ -300,6 +287,9 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(1)), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return work.received.size() == 2; }));
     EXPECT_EQ(HandedOffFiles(1, work.received[1].guid), std::set<std::wstring>{deepFile});
+    // The C++ library under mingw can neither list nor remove what lies past 260 characters.
+    ::DeleteFileW((L"\\\\?\\" + deepFile).c_str());
+    for (; deep != folder.Path(); deep = deep.parent_path()) ::RemoveDirectoryW((L"\\\\?\\" + deep.wstring()).c_str());
 }
 
 // What the user must learn of a hand-off that fails on the worker comes in a message box of the
@@ -366,7 +356,7 @@ TEST_F(Extension, WithoutAWindowTheUploaderIsStartedFromItsQuotedPathAndGetsItOn
     testsupport::TempDir install;
     const fs::path program = install.Path() / "Orvane Test" / "Orvane.exe";
     fs::create_directories(program.parent_path());
-    const fs::path built = WindowsPathOf(ORVANE_LATE_UPLOADER);
+    const fs::path built = testsupport::WindowsPathOf(ORVANE_LATE_UPLOADER);
     fs::copy_file(built, program);
     fs::copy_file(built, install.Path() / "Orvane.exe");
     WriteUploaderPath(program.wstring());

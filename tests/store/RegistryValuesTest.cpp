@@ -1,6 +1,5 @@
-// Raw values as they may be found in the registry, read by the bounded string reader, the
-// switches and the uploader's path; on the in-memory registry and, on Windows, on the real one, so
-// that the two cannot drift apart.
+// Raw values as they may be found in the registry, read by the string reader, the switches and
+// the uploader's path; in memory and, on Windows, in the real registry, so the two cannot drift.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -57,8 +56,16 @@ TEST_P(RegistryValues, StringReadsAreBoundedAndNeedATerminator) {
     EXPECT_EQ(sandbox->Read(L"s")->data.size(), (text.size() + 1) * 2);
     EXPECT_EQ(ReadString(*sandbox, L"s", 260), text);
     EXPECT_EQ(ReadBinary(*sandbox, L"s"), std::nullopt);  // nor is a string a blob
-}
 
+    // The uploader's path: both sides read and write it through the same functions, so only the
+    // stored value shows its name.
+    const std::wstring path = L"C:\\Program Files\\Orvane\\Orvane.exe";
+    WriteUploaderPath(path, Registry());
+    EXPECT_EQ(ReadString(*Registry().Open(Hive::CurrentUser, L"Software\\Orvane", Access::Read), L"FullPath", 260), path);
+    EXPECT_EQ(ReadUploaderPath(Registry()), path);
+    WriteUploaderPath(std::wstring(260, L'p'), Registry());
+    EXPECT_EQ(ReadUploaderPath(Registry()), std::nullopt);
+}
 
 TEST_P(Switches, AreOnOnlyAsANonZeroDwordOfTheirOwnValue) {
     const struct {
@@ -96,16 +103,6 @@ TEST_P(Switches, AreOnOnlyAsANonZeroDwordOfTheirOwnValue) {
         ASSERT_TRUE(options->Write(L"TroubleshootList", value));
         EXPECT_EQ(IsTroubleshootList(Registry()), on);
     }
-}
-
-// Both sides read and write it through the same functions: only the stored value shows its name.
-TEST_P(Switches, UploaderPathIsFullPathWithinTheStringBound) {
-    const std::wstring path = L"C:\\Program Files\\Orvane\\Orvane.exe";
-    WriteUploaderPath(path, Registry());
-    EXPECT_EQ(ReadString(*Registry().Open(Hive::CurrentUser, L"Software\\Orvane", Access::Read), L"FullPath", 260), path);
-    EXPECT_EQ(ReadUploaderPath(Registry()), path);
-    WriteUploaderPath(std::wstring(260, L'p'), Registry());
-    EXPECT_EQ(ReadUploaderPath(Registry()), std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RegistryValues, storetest::kBackends, storetest::BackendName);

@@ -10,8 +10,7 @@
 
 namespace storetest {
 
-// The in-memory registry with the stand-in protection, and on Windows also the real registry with
-// the real data-protection API, so that the in-memory one is checked against the real thing.
+// In memory with the stand-in protection; on Windows also the real registry and data protection.
 enum class Backend { Memory, System };
 
 #ifdef _WIN32
