@@ -1,6 +1,5 @@
-// Stands in for the uploader on the start-and-probe path: opens its hand-off window only after
-// two seconds, takes the first hand-off, records which program it is under
-// HKCU\Software\OrvaneTests\LateUploader, and ends. It gives up after twenty seconds.
+// The uploader on the start-and-probe path: opens its window after two seconds, takes the first
+// hand-off, records its own path under HKCU\Software\OrvaneTests\LateUploader; gives up after 20 s.
 #include <windows.h>
 
 #include <string>

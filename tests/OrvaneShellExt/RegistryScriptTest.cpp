@@ -39,11 +39,6 @@ void Dump(const platform::RegistryKey& key, const std::wstring& path, std::set<s
 
 class Registration : public testing::Test {
 protected:
-    RegistryScript Script() {
-        auto script = ParseRegistryScript(ShippedScript(), kModule);
-        EXPECT_TRUE(script);
-        return script.value_or(RegistryScript{});
-    }
     // The machine's classes, or the user's (HKEY_CURRENT_USER\Software\Classes).
     std::set<std::wstring> Classes(bool user = false) {
         std::set<std::wstring> lines;
@@ -58,6 +53,7 @@ protected:
     }
 
     platform::MemoryRegistry registry;
+    const RegistryScript script = ParseRegistryScript(ShippedScript(), kModule).value();
 };
 
 const std::wstring kProgId = L"\\OrvaneShellExt.ShellExtContextMenu";
@@ -79,7 +75,7 @@ const std::set<std::wstring> kRegistered = {
 };
 
 TEST_F(Registration, UnregisteringRemovesOursAndKeepsSharedAndForeignKeys) {
-    EXPECT_TRUE(UnregisterScript(Script(), registry));
+    EXPECT_TRUE(UnregisterScript(script, registry));
     EXPECT_TRUE(Classes().empty());  // nothing there, nothing created
 
     Put(L"CLSID\\{00000000-0000-0000-0000-000000000001}");
@@ -87,8 +83,8 @@ TEST_F(Registration, UnregisteringRemovesOursAndKeepsSharedAndForeignKeys) {
     Put(L"Folder\\Shellex\\PropertySheetHandlers\\Other");
     Put(L"OrvaneShellExt.ShellExtContextMenu\\Foreign");
     std::set<std::wstring> expected = Classes();
-    ASSERT_TRUE(RegisterScript(Script(), registry));
-    ASSERT_TRUE(UnregisterScript(Script(), registry));
+    ASSERT_TRUE(RegisterScript(script, registry));
+    ASSERT_TRUE(UnregisterScript(script, registry));
     // A listed key with a subkey the script does not know stays, without our values below it.
     expected.insert({L"\\Folder\\Shellex\\ContextMenuHandlers\\", kProgId + L"\\@=" + kDescription});
     EXPECT_EQ(Classes(), expected);
@@ -97,21 +93,18 @@ TEST_F(Registration, UnregisteringRemovesOursAndKeepsSharedAndForeignKeys) {
 // A standard user, or an administrator without elevation, may not write the machine's classes.
 TEST_F(Registration, RefusedMachineClassesSendTheEntriesToTheUsersClassesAndBack) {
     registry.SetWritable(platform::Hive::ClassesRoot, false);
-    ASSERT_TRUE(RegisterExtension(Script(), registry));
+    ASSERT_TRUE(RegisterExtension(script, registry));
     EXPECT_TRUE(Classes().empty());
     EXPECT_EQ(Classes(true), kRegistered);
 
-    ASSERT_TRUE(UnregisterExtension(Script(), registry));
+    ASSERT_TRUE(UnregisterExtension(script, registry));
     EXPECT_EQ(Classes(true), (std::set<std::wstring>{L"\\CLSID\\", L"\\*\\Shellex\\ContextMenuHandlers\\",
                                                      L"\\Folder\\Shellex\\ContextMenuHandlers\\"}));
 
     // Allowed again, the machine's entries replace the user's copy, which would hide them.
+    ASSERT_TRUE(RegisterExtension(script, registry));  // refused: written for the user
     registry.SetWritable(platform::Hive::ClassesRoot, true);
-    ASSERT_TRUE(RegisterExtension(Script(), registry));
-    registry.SetWritable(platform::Hive::ClassesRoot, false);
-    ASSERT_TRUE(RegisterExtension(Script(), registry));  // refused: written for the user
-    registry.SetWritable(platform::Hive::ClassesRoot, true);
-    ASSERT_TRUE(RegisterExtension(Script(), registry));
+    ASSERT_TRUE(RegisterExtension(script, registry));
     EXPECT_EQ(Classes(), kRegistered);
     EXPECT_FALSE(registry.Open(platform::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsid,
                                platform::Access::Read));
@@ -143,9 +136,8 @@ TEST_F(Registration, RegisteredMeansAServerKeyThatNamesAnExistingLibrary) {
         SCOPED_TRACE(c.name);
         platform::MemoryRegistry fresh;
         if (c.module) {
-            auto script = ParseRegistryScript(ShippedScript(), *c.module);
-            ASSERT_TRUE(script);
-            ASSERT_TRUE(RegisterScript(c.machineWide ? *script : PerUserScript(*script), fresh));
+            const auto shipped = ParseRegistryScript(ShippedScript(), *c.module).value();
+            ASSERT_TRUE(RegisterScript(c.machineWide ? shipped : PerUserScript(shipped), fresh));
         }
         fresh.SetWritable(platform::Hive::ClassesRoot, c.machineWritable);
         EXPECT_EQ(IsExtensionRegistered(fresh), c.registered);

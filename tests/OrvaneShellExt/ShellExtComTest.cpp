@@ -1,5 +1,6 @@
 // The extension as the file manager meets it: the DLL loaded, a data object from the shell for
-// real files and folders, a real menu, and the hand-off that a picked command starts.
+// real files and folders, a real menu, and the hand-off that a picked command starts, also when
+// the uploader has to be started first.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -7,25 +8,113 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
+#include "Orvane/app/ExtensionTargetWindow.h"
+#include "Orvane/app/HandOffReader.h"
+#include "OrvaneShellExt/HandOffSelection.h"
+#include "platform/Guid.h"
+#include "platform/RegistryValues.h"
 #include "store/ApplicationSettings.h"
 #include "store/DestinationStore.h"
-#include "tests/OrvaneShellExt/ShellExtTestSupport.h"
+#include "store/HandOffKey.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/win32/DialogDriver.h"
 #include "tools/menuhost/ShellSelection.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace shellexttest;
 using testsupport::PumpUntil;
 
 const CLSID kClsid = {0x3C1D52A0, 0x7B44, 0x4E1F, {0x9A, 0x06, 0x2F, 0x5D, 0x8E, 0x61, 0xB7, 0xC3}};
 
-struct ComApartment {
-    ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComApartment() { ::CoUninitialize(); }
+// Empties the keys of the store, the uploader's settings and the tests' own, in the real registry.
+void ResetRegistry() {
+    platform::Registry& registry = platform::SystemRegistry();
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Telmora");
+    registry.DeleteTree(platform::Hive::LocalMachine, L"Software\\Telmora");  // Wine's user may write it
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\Orvane");
+    registry.DeleteTree(platform::Hive::CurrentUser, L"Software\\OrvaneTests");
+}
+
+// A stand-in for the uploader's window of destination `title`, recording the hand-offs it takes.
+struct ReceivedHandOff {
+    WPARAM number = 0;
+    ULONG_PTR dataNumber = 0;
+    DWORD size = 0;
+    platform::GuidBytes guid{};
 };
+struct TargetWindow {
+    explicit TargetWindow(const std::wstring& title)
+        : window([this](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+                       if (message != WM_COPYDATA) return std::nullopt;
+                       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+                       ReceivedHandOff handOff{wParam, data->dwData, data->cbData, {}};
+                       std::memcpy(handOff.guid.data(), data->lpData,
+                                   std::min<std::size_t>(data->cbData, handOff.guid.size()));
+                       received.push_back(handOff);
+                       return TRUE;
+                   },
+                   title) {}
+
+    std::vector<ReceivedHandOff> received;
+    CExtensionTargetWindow window;
+};
+
+// The local paths in destination `number`'s hand-off key `guid`, as the uploader reads them.
+std::set<std::wstring> HandedOffFiles(std::int32_t number, const platform::GuidBytes& guid) {
+    UploadJob job;
+    ReadHandOffKey(L"", HandOffKeyPath(DestinationStore().GetDestination(number), GuidText(guid)), job);
+    std::set<std::wstring> files;
+    for (const auto& [path, entry] : job.files) files.insert(path);
+    return files;
+}
+
+// A selection as CF_HDROP of exactly `paths`, for what the shell's own folder objects will not make
+// under Wine (a drive itself, paths past 260 characters). Lives on the stack, counts no references.
+class HDropSelection final : public IDataObject {
+public:
+    explicit HDropSelection(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
+        const bool known = ::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IDataObject);
+        *result = known ? static_cast<IDataObject*>(this) : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        // DROPFILES, then each path with its terminator, then one more terminator.
+        std::wstring list;
+        for (const std::wstring& path : m_paths) list += path + L'\0';
+        list += L'\0';
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = ::GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        medium->pUnkForRelease = nullptr;  // the receiver's ReleaseStgMedium frees it
+        auto* drop = static_cast<DROPFILES*>(::GlobalLock(medium->hGlobal));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+        ::GlobalUnlock(medium->hGlobal);
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override {
+        return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::vector<std::wstring> m_paths;
+};
+
 
 // A menu's items as "text id", a submenu's as "text [its items]".
 std::wstring Items(HMENU menu) {
@@ -43,13 +132,17 @@ std::wstring Items(HMENU menu) {
 class Extension : public testing::Test {
 protected:
     Extension() {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         ResetRegistry();
         fs::create_directories(folder.Path() / "site");
         std::ofstream(folder.Path() / "a.txt") << "abc";
         std::ofstream(folder.Path() / "site" / "index.html") << "<html>";
         // Destinations 1 "Work" and the machine-wide 65536 "Home", the default.
-        SaveDestination(1, L"Work");
-        SaveDestination(65536, L"Home");
+        for (const auto& [number, name] : {std::pair{1, L"Work"}, std::pair{65536, L"Home"}}) {
+            FTPDestination destination = DestinationStore().GetDestination(number);
+            destination.displayName = name;
+            DestinationStore().SaveDestination(destination);
+        }
         DestinationStore().SetDefaultDestination(65536);
     }
     ~Extension() override {
@@ -59,6 +152,7 @@ protected:
         }
         if (m_library) ::FreeLibrary(m_library);
         ResetRegistry();
+        ::CoUninitialize();
     }
 
     // A context menu from the DLL loaded directly, initialised with the shell's own data object for
@@ -69,7 +163,7 @@ protected:
         ContextMenu(data.Get(), menu);
     }
     void ContextMenu(IDataObject* data, Com<IContextMenu>& menu) {
-        if (!m_library) m_library = ::LoadLibraryW(WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
+        if (!m_library) m_library = ::LoadLibraryW(testsupport::WindowsPathOf(ORVANE_SHELLEXT_DLL).c_str());
         ASSERT_NE(m_library, nullptr);
         const auto getClassObject = reinterpret_cast<decltype(&DllGetClassObject)>(
             reinterpret_cast<void*>(::GetProcAddress(m_library, "DllGetClassObject")));
@@ -98,13 +192,14 @@ protected:
         return menu.InvokeCommand(&invocation);
     }
 
-    ComApartment apartment;
     testsupport::TempDir folder;
     HMODULE m_library = nullptr;
     decltype(&DllCanUnloadNow) m_canUnloadNow = nullptr;
 };
 
-TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndHelpTexts) {
+// The file manager's own verbs are not ours: a handler registered for every file must not claim
+// them. A verb string whose address has bits 16-31 clear is still a string, not command 0.
+TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndRefusesForeignVerbs) {
     Com<IContextMenu> menu;
     ContextMenu({L"a.txt"}, menu);
     HMENU popup = ::CreatePopupMenu();
@@ -126,24 +221,6 @@ TEST_F(Extension, MenuHoldsTheDefaultItemAndTheSubmenuOfAllDestinationsAndHelpTe
     EXPECT_EQ(menu->GetCommandString(9, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
     EXPECT_EQ(ansi[0], '#');
 
-    // Only the identifiers the file manager granted are used; default-only menus and an empty
-    // store get nothing.
-    popup = ::CreatePopupMenu();
-    EXPECT_EQ(HRESULT_CODE(menu->QueryContextMenu(popup, 0, 100, 101, CMF_NORMAL)), 2);
-    ::DestroyMenu(popup);
-    popup = ::CreatePopupMenu();
-    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_DEFAULTONLY), S_OK);
-    ResetRegistry();
-    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL), S_OK);
-    EXPECT_EQ(::GetMenuItemCount(popup), 0);
-    ::DestroyMenu(popup);
-}
-
-// The file manager's own verbs are not ours: a handler registered for every file must not claim
-// them. A verb string whose address has bits 16-31 clear is still a string, not command 0.
-TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefusedAndObjectsHoldTheModule) {
-    Com<IContextMenu> menu;
-    ContextMenu({L"a.txt"}, menu);
     char* lowVerb = nullptr;
     for (std::uintptr_t at = std::uintptr_t{1} << 32; !lowVerb && at < (std::uintptr_t{1} << 40); at += std::uintptr_t{1} << 32)
         lowVerb = static_cast<char*>(::VirtualAlloc(reinterpret_cast<void*>(at), 4096, MEM_RESERVE | MEM_COMMIT,
@@ -157,6 +234,16 @@ TEST_F(Extension, ForeignVerbsAndUnknownOffsetsAreRefusedAndObjectsHoldTheModule
         EXPECT_EQ(Invoke(*menu.Get(), verb), E_FAIL);
     }
     ::VirtualFree(lowVerb, 0, MEM_RELEASE);
+
+    // Only the identifiers the file manager granted are used; default-only menus and an empty
+    // store get nothing.
+    popup = ::CreatePopupMenu();
+    EXPECT_EQ(HRESULT_CODE(menu->QueryContextMenu(popup, 0, 100, 101, CMF_NORMAL)), 2);
+    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_DEFAULTONLY), S_OK);
+    ResetRegistry();
+    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL), S_OK);
+    EXPECT_EQ(::GetMenuItemCount(popup), 2);  // the two items of the first of these
+    ::DestroyMenu(popup);
     EXPECT_EQ(m_canUnloadNow(), S_FALSE);  // the menu object holds the module
     menu.Reset();
     EXPECT_EQ(m_canUnloadNow(), S_OK);  // and no hand-off was started
@@ -172,12 +259,11 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(1)), S_OK);
     EXPECT_TRUE(work.received.empty());
     ASSERT_TRUE(PumpUntil([&] { return work.received.size() == 1; }));
-    const ReceivedHandOff& message = work.received[0];
-    EXPECT_EQ(message.number, 1u);
-    EXPECT_EQ(message.dataNumber, 1u);
-    EXPECT_EQ(message.size, 16u);
+    EXPECT_EQ(work.received[0].number, 1u);
+    EXPECT_EQ(work.received[0].dataNumber, 1u);
+    EXPECT_EQ(work.received[0].size, 16u);
     const std::wstring base = folder.Wide();
-    EXPECT_EQ(HandedOffFiles(1, message.guid),
+    EXPECT_EQ(HandedOffFiles(1, work.received[0].guid),
               (std::set<std::wstring>{base + L"\\a.txt", base + L"\\site\\index.html"}));
 
     // A machine-wide destination's window is found by its whole number; its hand-off key is in
@@ -188,23 +274,22 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     EXPECT_EQ(HandedOffFiles(65536, home.received[0].guid).size(), 2u);
     EXPECT_EQ(work.received.size(), 1u);
     EXPECT_TRUE(other.received.empty());
-}
 
-// What the shell's folder objects do not make: a path past 260 characters arrives whole.
-TEST_F(Extension, LongPathArrivesWhole) {
+    // What the shell's folder objects do not make: a path past 260 characters arrives whole.
     fs::path deep = folder.Path();
     for (char c = 'p'; c < 'u'; ++c) deep /= std::string(60, c);
     fs::create_directories(deep);
     std::ofstream(deep / "file.bin") << "x";
     const std::wstring deepFile = (deep / "file.bin").wstring();
     ASSERT_GT(deepFile.size(), 300u);
-    TargetWindow work(L"1");
     HDropSelection deepSelection({deepFile});
-    Com<IContextMenu> menu;
     ContextMenu(&deepSelection, menu);
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(1)), S_OK);
-    ASSERT_TRUE(PumpUntil([&] { return work.received.size() == 1; }));
-    EXPECT_EQ(HandedOffFiles(1, work.received[0].guid), std::set<std::wstring>{deepFile});
+    ASSERT_TRUE(PumpUntil([&] { return work.received.size() == 2; }));
+    EXPECT_EQ(HandedOffFiles(1, work.received[1].guid), std::set<std::wstring>{deepFile});
+    // The C++ library under mingw can neither list nor remove what lies past 260 characters.
+    ::DeleteFileW((L"\\\\?\\" + deepFile).c_str());
+    for (; deep != folder.Path(); deep = deep.parent_path()) ::RemoveDirectoryW((L"\\\\?\\" + deep.wstring()).c_str());
 }
 
 // What the user must learn of a hand-off that fails on the worker comes in a message box of the
@@ -250,6 +335,40 @@ TEST_F(Extension, FailedHandOffsAreToldInABoxOwnedByTheInvokingWindowWhileItExis
         testsupport::PostClick(box, IDOK);
         ASSERT_TRUE(PumpUntil([&] { return m_canUnloadNow() == S_OK; }));
     }
+}
+
+// With no uploader's window, the uploader is started from its quoted path and gets the hand-off
+// once idle; the stand-in opens its window two seconds after its start.
+TEST_F(Extension, WithoutAWindowTheUploaderIsStartedFromItsQuotedPathAndGetsItOnceIdle) {
+    const std::wstring file = folder.Wide() + L"\\a.txt";
+    const auto handOffKeys = [](std::int32_t number) {
+        auto key = platform::SystemRegistry().Open(platform::Hive::CurrentUser,
+                                                   kDestinationsPath + L"\\" + std::to_wstring(number),
+                                                   platform::Access::Read);
+        return key ? key->SubkeyNames().size() : 0;
+    };
+    // Without a program path nothing starts; the key waits for the uploader's next start.
+    EXPECT_EQ(HandOffSelection(8, {file}).outcome, HandOffOutcome::NoProgramPath);
+    EXPECT_EQ(handOffKeys(8), 1u);
+
+    // A program at "...\\Orvane.exe" beside the folder with a blank is what an unquoted command
+    // line would start instead.
+    testsupport::TempDir install;
+    const fs::path program = install.Path() / "Orvane Test" / "Orvane.exe";
+    fs::create_directories(program.parent_path());
+    const fs::path built = testsupport::WindowsPathOf(ORVANE_LATE_UPLOADER);
+    fs::copy_file(built, program);
+    fs::copy_file(built, install.Path() / "Orvane.exe");
+    WriteUploaderPath(program.wstring());
+
+    EXPECT_EQ(HandOffSelection(7, {file}).outcome, HandOffOutcome::Delivered);
+
+    // Which program took it; a wrong number would have titled its window wrongly.
+    auto received = platform::SystemRegistry().Open(platform::Hive::CurrentUser,
+                                                    L"Software\\OrvaneTests\\LateUploader", platform::Access::Read);
+    ASSERT_NE(received, nullptr);
+    EXPECT_EQ(platform::ReadString(*received, L"Program", 1024), program.wstring());
+    EXPECT_EQ(handOffKeys(7), 1u);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The destination store against the in-memory registry and, on Windows, the real registry with
 // the real data-protection API.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <tuple>
@@ -63,17 +62,15 @@ TEST_P(Destinations, ListsNumberedSubkeysUserFirstAndNothingElse) {
     EXPECT_FALSE(all[3].machineWide);
     EXPECT_TRUE(all[4].machineWide);
     EXPECT_EQ(DestinationKeyPath(all[5]), kDestinationsPath + L"\\65537");
-}
 
-TEST_P(Destinations, CreateTakesTheLowestFreeNumberAndLeavesItsKey) {
-    EXPECT_EQ(Store().CreateDestination(false).number, 1);
-    for (const wchar_t* name : {L"2", L"4"}) ASSERT_NE(UserStoreKey()->Create(name), nullptr);
+    // A new destination takes the lowest free number of its hive; never saved, it is still listed.
     EXPECT_EQ(Store().CreateDestination(false).number, 3);
-    EXPECT_EQ(Store().CreateDestination(false).number, 5);
-    EXPECT_TRUE(Store().CreateDestination(true).machineWide);
-    EXPECT_EQ(Store().CreateDestination(true).number, 65537);
-    // Never saved, still listed.
-    EXPECT_THAT(Numbers(Store().LoadAllDestinations()), ElementsAre(1, 2, 3, 4, 5, 65536, 65537));
+    EXPECT_EQ(Store().CreateDestination(false).number, 4);
+    EXPECT_EQ(Store().CreateDestination(false).number, 6);
+    const FTPDestination created = Store().CreateDestination(true);
+    EXPECT_TRUE(created.machineWide);
+    EXPECT_EQ(created.number, 65538);
+    EXPECT_THAT(Numbers(Store().LoadAllDestinations()), ElementsAre(1, 2, 3, 4, 5, 6, 65536, 65536, 65537, 65538));
 }
 
 TEST_P(Destinations, RemovingTakesTheWholeTreeAndTheDefaultMarkOnlyIfItWasTheDefault) {
@@ -112,7 +109,6 @@ TEST_P(Destinations, SavedFieldsLoadBackWithTheirTypesAndAnEmptyPasswordKeepsThe
     const FTPDestination machine = Filled(Store().CreateDestination(true));
     Store().SaveDestination(machine);
     EXPECT_EQ(Store().GetDestination(65536).password, machine.password);
-    EXPECT_NE(Registry().Open(Hive::LocalMachine, kDestinationsPath + L"\\65536", Access::Read), nullptr);
 
     // An empty password keeps the stored one (the dialogs never show it); a new one replaces it.
     FTPDestination renamed = saved;
@@ -126,10 +122,13 @@ TEST_P(Destinations, SavedFieldsLoadBackWithTheirTypesAndAnEmptyPasswordKeepsThe
     EXPECT_EQ(Store().GetDestination(saved.number).password, L"new");
 }
 
-TEST_P(Destinations, MissingOrUnreadableValuesLeaveTheDefaults) {
+TEST_P(Destinations, MissingOrMalformedValuesLeaveTheDefaults) {
     auto key = UserStoreKey()->Create(L"7");
-    EXPECT_EQ(Store().GetDestination(7).port, 21);  // no "Port"
-    EXPECT_EQ(Store().GetDestination(7).connections, 4u);  // nor "Connections"
+    const FTPDestination bare = Store().GetDestination(7);
+    EXPECT_EQ(bare.port, 21);
+    EXPECT_EQ(bare.connections, 4u);
+    EXPECT_EQ(bare.encryption, FTPEncryption::ExplicitIfOffered);
+    EXPECT_EQ(bare.trustedCertificate, std::nullopt);
     const std::wstring c259(259, L'c');
     ASSERT_TRUE(WriteString(*key, L"Dispname", c259));
     EXPECT_EQ(Store().GetDestination(7).displayName, c259);
@@ -147,14 +146,9 @@ TEST_P(Destinations, MissingOrUnreadableValuesLeaveTheDefaults) {
     EXPECT_EQ(Store().GetDefaultDestination(), 0);
     ASSERT_TRUE(key->Write(L"Connections", {RegistryType::kDword, {1, 0, 0, 0}}));
     EXPECT_EQ(Store().GetDestination(7).connections, 1u);
-}
 
-// A destination from before encrypted connections takes TLS where the server offers it; a value
-// that is not one of the four settings, or no fingerprint, reads as absent.
-TEST_P(Destinations, EncryptionAndTrustedCertificateReadOnlyWhenWellFormed) {
-    auto key = UserStoreKey()->Create(L"7");
-    EXPECT_EQ(Store().GetDestination(7).encryption, FTPEncryption::ExplicitIfOffered);
-    EXPECT_EQ(Store().GetDestination(7).trustedCertificate, std::nullopt);
+    // A destination from before encrypted connections takes TLS where the server offers it; a
+    // value that is not one of the four settings, or no fingerprint, reads as absent.
     const std::pair<RegistryValue, FTPEncryption> encryptions[] = {
         {{RegistryType::kDword, {0, 0, 0, 0}}, FTPEncryption::None},
         {{RegistryType::kDword, {4, 0, 0, 0}}, FTPEncryption::ExplicitIfOffered},
@@ -183,41 +177,19 @@ TEST_P(Destinations, EncryptionAndTrustedCertificateReadOnlyWhenWellFormed) {
     EXPECT_FALSE(key->Read(L"CertificateFingerprint"));
 }
 
-TEST_P(Destinations, RecordWithoutALocationReadsAndWritesNothing) {
-    Store().SaveDestination(Filled(FTPDestination{}));
-    EXPECT_TRUE(Store().LoadAllDestinations().empty());
-    EXPECT_EQ(Store().LoadDestination(kDestinationsPath, L"", false).displayName, L"");
-}
-
-TEST_P(Destinations, ProtectedPasswordIsBinaryWithoutTheSecretAndDamageReadsAsEmpty) {
-    const FTPDestination saved = Saved();
-    auto key = KeyOf(saved);
-    auto blob = ReadBinary(*key, L"Password");
-    ASSERT_TRUE(blob.has_value());
-    for (const std::wstring& secret : {saved.password, std::wstring(L"w0rd")}) {
-        const auto needle = ToUtf16Bytes(secret);
-        EXPECT_EQ(std::search(blob->begin(), blob->end(), needle.begin(), needle.end()), blob->end());
-    }
-    EXPECT_EQ(Store().GetDestination(saved.number).password, saved.password);
-
-    for (std::size_t at = blob->size() / 3; at < blob->size() * 2 / 3; ++at) (*blob)[at] ^= 0x5A;
-    for (const auto& damaged : {*blob, std::vector<std::uint8_t>{1, 2, 3}, std::vector<std::uint8_t>{}}) {
-        SCOPED_TRACE(damaged.size());
-        ASSERT_TRUE(WriteBinary(*key, L"Password", damaged));
-        EXPECT_EQ(Store().GetDestination(saved.number).password, L"");
-    }
-}
-
-// A password reads back only in the mode it was saved in; the names-only store the shell extension
-// reads inside the file manager never holds one, in either mode.
+// A password is saved as the mode asks, protected as a blob that does not hold the secret, and
+// reads back only in the mode it was saved in; a damaged blob reads as empty. The names-only store
+// the shell extension reads inside the file manager never holds one.
 TEST_P(Destinations, PasswordsReadBackOnlyInTheirModeAndNeverThroughTheNamesOnlyStore) {
     const DestinationStore namesOnly(Registry(), Protection(), Passwords::Skip);
     FTPDestination d = Saved();
+    const std::wstring secret = d.password;
     for (const bool plain : {true, false}) {
         SCOPED_TRACE(plain ? "plain" : "protected");
-        SetPlainMode(plain);
+        auto options = UserStoreKey()->Create(L"Options");
+        ASSERT_TRUE(options && WriteDword(*options, L"SkipDPAPI", plain));
         EXPECT_EQ(Store().GetDestination(d.number).password, L"") << "saved in the other mode";
-        d.password = plain ? L"clear text" : L"p\u00e4ss";
+        d.password = plain ? L"clear text" : secret;
         Store().SaveDestination(d);
         EXPECT_EQ(KeyOf(d)->Read(L"Password")->type, plain ? RegistryType::kString : RegistryType::kBinary);
         EXPECT_EQ(Store().GetDestination(d.number).password, d.password);
@@ -225,6 +197,20 @@ TEST_P(Destinations, PasswordsReadBackOnlyInTheirModeAndNeverThroughTheNamesOnly
         ASSERT_EQ(all.size(), 1u);
         EXPECT_EQ(all[0].displayName, d.displayName);
         EXPECT_EQ(all[0].password, L"");
+    }
+
+    auto key = KeyOf(d);
+    auto blob = ReadBinary(*key, L"Password");
+    ASSERT_TRUE(blob.has_value());
+    for (const std::wstring& part : {secret, std::wstring(L"w0rd")}) {
+        const auto needle = ToUtf16Bytes(part);
+        EXPECT_EQ(std::search(blob->begin(), blob->end(), needle.begin(), needle.end()), blob->end());
+    }
+    for (std::size_t at = blob->size() / 3; at < blob->size() * 2 / 3; ++at) (*blob)[at] ^= 0x5A;
+    for (const auto& damaged : {*blob, std::vector<std::uint8_t>{1, 2, 3}, std::vector<std::uint8_t>{}}) {
+        SCOPED_TRACE(damaged.size());
+        ASSERT_TRUE(WriteBinary(*key, L"Password", damaged));
+        EXPECT_EQ(Store().GetDestination(d.number).password, L"");
     }
 }
 

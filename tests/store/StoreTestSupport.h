@@ -10,8 +10,7 @@
 
 namespace storetest {
 
-// The in-memory registry with the stand-in protection, and on Windows also the real registry with
-// the real data-protection API, so that the in-memory one is checked against the real thing.
+// In memory with the stand-in protection; on Windows also the real registry and data protection.
 enum class Backend { Memory, System };
 
 #ifdef _WIN32
@@ -39,11 +38,6 @@ protected:
     DestinationStore Store() { return DestinationStore(Registry(), Protection()); }
     std::unique_ptr<platform::RegistryKey> UserStoreKey() {
         return Registry().Create(platform::Hive::CurrentUser, kDestinationsPath);
-    }
-    void SetPlainMode(bool plain) {
-        auto options = Registry().Create(platform::Hive::CurrentUser, kDestinationsPath + L"\\Options");
-        ASSERT_NE(options, nullptr);
-        ASSERT_TRUE(options->Write(L"SkipDPAPI", {platform::RegistryType::kDword, {plain ? std::uint8_t{1} : std::uint8_t{0}, 0, 0, 0}}));
     }
 
 private:
