@@ -107,19 +107,14 @@ TEST_F(SocketPair, SendToAPeerThatDoesNotReadTimesOutWith10060) {
     EXPECT_LT(Clock::now() - start, Millis(10000));
 }
 
-TEST_F(SocketPair, MoveAssignmentClosesTheSocketItReplacesAndClosingTwiceIsHarmless) {
-    Socket other = platform::ConnectTcp(m_listener.Endpoint(), m_never, kGenerous);
-    Socket otherServer = m_listener.Accept(m_never, kGenerous);
-    m_client = std::move(other);
-    EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(ReceiveText(m_server, m_never), "");  // the replaced connection ended
-    platform::Send(otherServer, std::string("x"), m_never, kGenerous);
-    EXPECT_EQ(ReceiveText(m_client, m_never), "x");  // the moved one still works
+// The destructor closes again after an explicit Close: that must not touch a descriptor the
+// system has given out again meanwhile.
+TEST_F(SocketPair, ClosingTwiceIsHarmlessAndThePeerSeesTheEnd) {
     m_client.Close();
     m_client.Close();
     m_client.CloseAbortive();
     EXPECT_FALSE(m_client.IsOpen());
-    EXPECT_EQ(ReceiveText(otherServer, m_never), "");
+    EXPECT_EQ(ReceiveText(m_server, m_never), "");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/Socket.h"
 #include "platform/Time.h"
@@ -47,18 +46,8 @@ private:
     std::map<std::string, std::uint16_t> m_ports;
 };
 
-// Makes the test CA a trusted root of this process while it lives. Throws int.
-class TrustedTestAuthority {
-public:
-    explicit TrustedTestAuthority(const std::filesystem::path& caFolder);
-    ~TrustedTestAuthority();
-    TrustedTestAuthority(const TrustedTestAuthority&) = delete;
-    TrustedTestAuthority& operator=(const TrustedTestAuthority&) = delete;
-
-private:
-    std::vector<unsigned char> m_der;           // the CA as added to the store (Windows)
-    std::optional<std::string> m_previousFile;  // SSL_CERT_FILE before (POSIX)
-};
+// Makes the test CA a trusted root of this process until it ends. Throws int.
+void TrustTestAuthority();
 
 // True in a Windows program that Wine runs, for tests that record what Wine does differently.
 bool RunningUnderWine();

@@ -1,12 +1,10 @@
 #!/usr/bin/python3
 """tlsserver.py CERT_DIR STATE_DIR: TLS services on loopback for the tests, one port each.
 
-Makes the CA ("ca.pem", "ca.der"), the certificates and "<certificate>.facts" once per CERT_DIR.
-Reports "ports SERVICE=PORT ..." in STATE_DIR/status and each event as a line of STATE_DIR/log
-("SERVICE handshake VERSION", "handshake-failed", "close-alert", "cut", "error"). A connection
-echoes until the client's close alert, which it answers. The listing services send LISTING, as an
-FTP server a listing, and close with an alert or without.
-Ends when STATE_DIR disappears or its parent ends.
+Makes the CA and the certificates, with "<certificate>.facts", once per CERT_DIR. Writes "ports
+SERVICE=PORT ..." to STATE_DIR/status and each event as a line of STATE_DIR/log. A connection
+echoes until the client's close alert, which it answers; the listing services send LISTING and
+close with an alert or without. Ends when STATE_DIR disappears or its parent ends.
 """
 import os
 import socket
@@ -119,13 +117,8 @@ def serve_connection(tls_context, connection, service, log):
         tls.close()
 
 
-def serve(listener, tls_context, service, log):
-    while True:
-        connection, _ = listener.accept()
-        threading.Thread(target=serve_connection, args=(tls_context, connection, service, log), daemon=True).start()
-
-
-def context_for(cert_dir, certificate, minimum, maximum):
+def serve(listener, cert_dir, service, log):
+    certificate, minimum, maximum = SERVICES[service]
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     if minimum < V1_2:
         context.set_ciphers("DEFAULT:@SECLEVEL=0")  # OpenSSL 3 offers TLS 1.0 and 1.1 only so
@@ -134,7 +127,9 @@ def context_for(cert_dir, certificate, minimum, maximum):
     context.minimum_version = minimum
     context.maximum_version = maximum
     context.load_cert_chain(os.path.join(cert_dir, certificate + ".pem"), os.path.join(cert_dir, "leaf.key"))
-    return context
+    while True:
+        connection, _ = listener.accept()
+        threading.Thread(target=serve_connection, args=(context, connection, service, log), daemon=True).start()
 
 
 def watch(state_dir):
@@ -155,10 +150,9 @@ def main():
         os.write(log_fd, (line + "\n").encode())  # one append per line: lines of threads never mix
 
     ports = []
-    for service, (certificate, minimum, maximum) in SERVICES.items():
+    for service in SERVICES:
         listener = socket.create_server(("127.0.0.1", 0), backlog=16)
-        tls_context = context_for(cert_dir, certificate, minimum, maximum)
-        threading.Thread(target=serve, args=(listener, tls_context, service, log), daemon=True).start()
+        threading.Thread(target=serve, args=(listener, cert_dir, service, log), daemon=True).start()
         ports.append("%s=%d" % (service, listener.getsockname()[1]))
     status = os.path.join(state_dir, "status")
     with open(status + ".tmp", "w") as out:

@@ -49,14 +49,11 @@ HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit)
     }
 }
 
-std::wstring ItemText(HWND dialog, int id) {
-    return WindowText(::GetDlgItem(dialog, id));
-}
+std::wstring ItemText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
 
 std::vector<std::wstring> ListTexts(HWND list) {
     std::vector<std::wstring> texts;
-    const int count = ListView_GetItemCount(list);
-    for (int item = 0; item < count; ++item) {
+    for (int item = 0; item < ListView_GetItemCount(list); ++item) {
         wchar_t text[261] = {};
         ListView_GetItemText(list, item, 0, text, 261);
         texts.emplace_back(text);
