@@ -42,8 +42,7 @@ std::optional<std::string> StartScript(std::optional<ChildProcess>& process, con
     return std::nullopt;
 }
 
-std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot,
-                                                  bool& unavailable) {
+std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot, bool& unavailable) {
     std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options));
     return server->Launch(whyNot, unavailable) ? std::move(server) : nullptr;
 }
@@ -100,9 +99,8 @@ void FtpServerFixture::SetUp() {
     std::string whyNot;
     bool unavailable = false;
     m_server = PyFtpdServer::Start(ServerOptions(), whyNot, unavailable);
-    if (m_server) return;
-    if (unavailable) GTEST_SKIP() << whyNot;
-    FAIL() << whyNot;
+    if (!m_server && unavailable) GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(m_server) << whyNot;
 }
 
 }  // namespace testsupport

@@ -60,12 +60,11 @@ def issue(cwd, name, common_name, hosts, *signing):
 
 
 def write_facts(cwd, name):
-    def field(*options):
-        return openssl(cwd, "x509", "-in", name + ".pem", "-noout", *options).strip().split("=", 1)[1]
+    lines = openssl(cwd, "x509", "-in", name + ".pem", "-noout", "-fingerprint", "-sha256", "-startdate", "-enddate")
+    fingerprint, start, end = (line.split("=", 1)[1] for line in lines.splitlines())  # in the order asked
     with open(os.path.join(cwd, name + ".facts"), "w") as out:
         out.write("fingerprint %s\nnotbefore %d\nnotafter %d\n" % (
-            field("-fingerprint", "-sha256"), ssl.cert_time_to_seconds(field("-startdate")),
-            ssl.cert_time_to_seconds(field("-enddate"))))
+            fingerprint, ssl.cert_time_to_seconds(start), ssl.cert_time_to_seconds(end)))
 
 
 def make_certificates(cwd):
@@ -132,17 +131,9 @@ def serve(listener, cert_dir, service, log):
         threading.Thread(target=serve_connection, args=(context, connection, service, log), daemon=True).start()
 
 
-def watch(state_dir):
-    """Ends the process once nobody can be using the server any more."""
-    parent = os.getppid()
-    while os.path.isdir(state_dir) and os.getppid() == parent:
-        time.sleep(0.2)
-    os._exit(0)
-
-
 def main():
     cert_dir, state_dir = (os.path.abspath(folder) for folder in sys.argv[1:3])
-    threading.Thread(target=watch, args=(state_dir,), daemon=True).start()
+    parent = os.getppid()
     make_certificates(cert_dir)
     log_fd = os.open(os.path.join(state_dir, "log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
 
@@ -158,7 +149,9 @@ def main():
     with open(status + ".tmp", "w") as out:
         out.write("ports " + " ".join(ports) + "\n")
     os.replace(status + ".tmp", status)  # the test never reads half a line
-    threading.Event().wait()
+    while os.path.isdir(state_dir) and os.getppid() == parent:  # someone may still use the server
+        time.sleep(0.2)
+    os._exit(0)
 
 
 if __name__ == "__main__":

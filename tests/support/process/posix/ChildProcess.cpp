@@ -18,18 +18,6 @@ extern char** environ;
 
 namespace testsupport {
 
-namespace {
-
-// The null-terminated array of pointers into `strings` that posix_spawn takes.
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& text : strings) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-}  // namespace
-
 struct ChildProcess::Impl {
     pid_t pid = -1;
     int input = -1;  // our end of its standard input
@@ -57,8 +45,14 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::vector<std::w
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    const int failed = ::posix_spawn(&m_impl->pid, argv[0].c_str(), &actions, &attributes, Pointers(argv).data(),
-                                     Pointers(envp).data());
+    const auto pointers = [](std::vector<std::string>& strings) {  // null-terminated, as posix_spawn takes them
+        std::vector<char*> list;
+        for (std::string& text : strings) list.push_back(text.data());
+        list.push_back(nullptr);
+        return list;
+    };
+    const int failed = ::posix_spawn(&m_impl->pid, argv[0].c_str(), &actions, &attributes, pointers(argv).data(),
+                                     pointers(envp).data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
