@@ -69,7 +69,9 @@ protected:
         if (!m_server && unavailable) GTEST_SKIP() << whyNot;
         ASSERT_TRUE(m_server) << whyNot;
         fs::create_directories(m_server->Root() / "upload");  // the Debian servers come with it
-        if (GetParam().tls != Tls::None) testsupport::TrustTestAuthority();
+        if (GetParam().tls != Tls::None) {  // for the rest of the program
+            static const testsupport::TrustedTestAuthority trusted(testsupport::TlsTestServer::CertificateFolder());
+        }
     }
 
     // A name as the server's disk holds it.

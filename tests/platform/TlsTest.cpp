@@ -49,7 +49,7 @@ TEST(TlsServer, EachServerGetsItsVerdictAndDataCrossByteForByte) {
     const std::unique_ptr<TlsTestServer> server = TlsTestServer::Start(whyNot, unavailable);
     if (!server && unavailable) GTEST_SKIP() << whyNot;
     ASSERT_TRUE(server) << whyNot;
-    testsupport::TrustTestAuthority();
+    const testsupport::TrustedTestAuthority trusted(TlsTestServer::CertificateFolder());
     Event never(EventReset::Manual);
     const auto open = [&](const std::string& service, const TlsCredentials& credentials) {
         return TlsStream(platform::ConnectTcp(server->Endpoint(service), never, kGenerous), credentials);
@@ -82,9 +82,8 @@ TEST(TlsServer, EachServerGetsItsVerdictAndDataCrossByteForByte) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.service) + " as " + platform::ToAnsi(c.target) + " pinned " +
                      (c.pinned ? c.pinned : "nothing"));
-        std::optional<platform::Sha256Fingerprint> pin;
-        if (c.pinned) pin = TlsTestServer::CertificateFacts(c.pinned).fingerprint;
-        TlsCredentials credentials(c.target, pin);
+        TlsCredentials credentials(c.target, c.pinned ? std::optional(TlsTestServer::CertificateFacts(c.pinned).fingerprint)
+                                                      : std::nullopt);
         TlsStream stream = open(c.service, credentials);
         int error = c.error;
         // Wine 8's SSL policy compares an address with the certificate's DNS names only, never

@@ -40,10 +40,6 @@ std::unique_ptr<TlsTestServer> TlsTestServer::Start(std::string& whyNot, bool& u
     return server;
 }
 
-platform::Endpoint TlsTestServer::Endpoint(const std::string& service) const {
-    return {{{127, 0, 0, 1}}, m_ports.at(service)};
-}
-
 // Its complete lines: one still being written has no line end yet.
 std::string TlsTestServer::Log() const {
     std::ifstream in(m_state->Path() / "log", std::ios::binary);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Socket.h"
 #include "platform/Time.h"
@@ -21,7 +22,7 @@ public:
     // Starts the server and waits (bounded) until it listens. Null on failure, as StartScript.
     static std::unique_ptr<TlsTestServer> Start(std::string& whyNot, bool& unavailable);
 
-    platform::Endpoint Endpoint(const std::string& service) const;
+    platform::Endpoint Endpoint(const std::string& service) const { return {{{127, 0, 0, 1}}, m_ports.at(service)}; }
 
     // Waits until the server logs a line beginning with `line`.
     bool WaitForLogLine(const std::string& line, platform::Millis limit);
@@ -46,8 +47,18 @@ private:
     std::map<std::string, std::uint16_t> m_ports;
 };
 
-// Makes the test CA a trusted root of this process until it ends. Throws int.
-void TrustTestAuthority();
+// Makes the test CA a trusted root of this process while it lives. Throws int.
+class TrustedTestAuthority {
+public:
+    explicit TrustedTestAuthority(const std::filesystem::path& caFolder);
+    ~TrustedTestAuthority();
+    TrustedTestAuthority(const TrustedTestAuthority&) = delete;
+    TrustedTestAuthority& operator=(const TrustedTestAuthority&) = delete;
+
+private:
+    std::vector<unsigned char> m_der;           // the CA as added to the store (Windows)
+    std::optional<std::string> m_previousFile;  // SSL_CERT_FILE before (POSIX)
+};
 
 // True in a Windows program that Wine runs, for tests that record what Wine does differently.
 bool RunningUnderWine();

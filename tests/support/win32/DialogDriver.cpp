@@ -61,10 +61,7 @@ std::vector<std::wstring> ListTexts(HWND list) {
     return texts;
 }
 
-void PostClick(HWND dialog, int id) {
-    // BM_CLICK presses the button as the mouse does: it takes the focus first, as a real click.
-    ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
+void PostClick(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 void SendItemActivate(HWND dialog, int listId, int item) {
     NMITEMACTIVATE notification{};

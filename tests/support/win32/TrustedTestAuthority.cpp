@@ -3,7 +3,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <vector>
 
 #include "platform/win32/Unique.h"
 #include "tests/support/TlsTestServer.h"
@@ -19,35 +18,27 @@ platform::win32::UniqueCertificateStore OpenRoots() {
         ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root"));
 }
 
-// The CA as added; it leaves the store when the program ends, which the prefix outlives.
-struct AddedRoot {
-    std::vector<unsigned char> der;
-
-    AddedRoot() {
-        std::ifstream in(TlsTestServer::CertificateFolder() / "ca.der", std::ios::binary);
-        der.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        const auto store = OpenRoots();
-        if (!store || !::CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING, der.data(),
-                                                          static_cast<DWORD>(der.size()),
-                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
-            throw static_cast<int>(::GetLastError());
-    }
-    ~AddedRoot() {
-        const platform::win32::UniqueCertificate added(
-            ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size())));
-        const auto store = OpenRoots();
-        if (!added || !store) return;
-        // CertDeleteCertificateFromStore frees the context it is given.
-        if (PCCERT_CONTEXT found = ::CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
-                                                                added.Get(), nullptr))
-            ::CertDeleteCertificateFromStore(found);
-    }
-};
-
 }  // namespace
 
-void TrustTestAuthority() {
-    static const AddedRoot root;
+TrustedTestAuthority::TrustedTestAuthority(const std::filesystem::path& caFolder) {
+    std::ifstream in(caFolder / "ca.der", std::ios::binary);
+    m_der.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const auto store = OpenRoots();
+    if (!store || !::CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING, m_der.data(),
+                                                      static_cast<DWORD>(m_der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                      nullptr))
+        throw static_cast<int>(::GetLastError());
+}
+
+TrustedTestAuthority::~TrustedTestAuthority() {
+    const platform::win32::UniqueCertificate added(
+        ::CertCreateCertificateContext(X509_ASN_ENCODING, m_der.data(), static_cast<DWORD>(m_der.size())));
+    const auto store = OpenRoots();
+    if (!added || !store) return;
+    // CertDeleteCertificateFromStore frees the context it is given.
+    if (PCCERT_CONTEXT found =
+            ::CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, added.Get(), nullptr))
+        ::CertDeleteCertificateFromStore(found);
 }
 
 bool RunningUnderWine() {
