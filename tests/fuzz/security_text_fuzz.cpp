@@ -4,7 +4,6 @@
 // characters only; a certificate comes out as exactly its five lines, the last one its true
 // fingerprint, whatever its names and dates hold.
 #include <cstdlib>
-#include <cstring>
 #include <cwctype>
 #include <string>
 

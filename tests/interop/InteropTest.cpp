@@ -1,10 +1,8 @@
 // The interop matrix: the FTP servers people run, each in a setup of the table below, get the
-// same tree of awkward names through CFTPEngine. The server's disk must then hold the local
-// tree byte for byte, names included (UTF-8 where the server offers it, the ANSI code page's
-// bytes where it does not), every folder must list through the engine as it is on disk, and a
-// name the server refuses must fail the job with the server's reply. The TLS setups require TLS
-// for the login and every data connection, with a certificate from the test CA, which the
-// program trusts as a root.
+// same tree of awkward names through CFTPEngine. The server's disk must then hold it byte for
+// byte, names included, every folder must list through the engine as it is on disk, and a name
+// the server refuses must fail the job with its reply. The TLS setups require TLS for the login
+// and every data connection, with a certificate from the test CA.
 #include "Orvane/engine/tasks/FTPEngine.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +10,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/TextCodec.h"
 #include "tests/engine/tasks/TaskTestSupport.h"
@@ -56,32 +55,23 @@ void PrintTo(const ServerSetup& setup, std::ostream* out) { *out << setup.name; 
 
 class Interop : public ::testing::TestWithParam<ServerSetup> {
 protected:
-    static void TearDownTestSuite() { s_authority.reset(); }
-
     void SetUp() override {
         // One server per setup, started by the first test that needs it and shared by the ones after.
         static std::map<std::string, std::unique_ptr<PyFtpdServer>> servers;
         std::unique_ptr<PyFtpdServer>& server = servers[GetParam().name];
         std::string whyNot;
         bool unavailable = false;
-        if (!server) {
-            PyFtpdServer::Options options;
-            options.kind = GetParam().kind;
-            options.cp1252 = GetParam().cp1252;
-            options.user = GetParam().user;
-            options.tls = GetParam().tls;
-            server = PyFtpdServer::Start(options, whyNot, unavailable);
-        }
+        if (!server)
+            server = PyFtpdServer::Start(
+                {.kind = GetParam().kind, .user = GetParam().user, .cp1252 = GetParam().cp1252, .tls = GetParam().tls},
+                whyNot, unavailable);
         m_server = server.get();
-        if (m_server) {
-            fs::create_directories(m_server->Root() / "upload");  // the Debian servers come with it
-            if (GetParam().tls != Tls::None && !s_authority)
-                s_authority = std::make_unique<testsupport::TrustedTestAuthority>(
-                    testsupport::TlsTestServer::CertificateFolder());
-            return;
+        if (!m_server && unavailable) GTEST_SKIP() << whyNot;
+        ASSERT_TRUE(m_server) << whyNot;
+        fs::create_directories(m_server->Root() / "upload");  // the Debian servers come with it
+        if (GetParam().tls != Tls::None) {  // for the rest of the program
+            static const testsupport::TrustedTestAuthority trusted(testsupport::TlsTestServer::CertificateFolder());
         }
-        if (unavailable) GTEST_SKIP() << whyNot;
-        FAIL() << whyNot;
     }
 
     // A name as the server's disk holds it.
@@ -100,19 +90,17 @@ protected:
         return tree;
     }
     static std::size_t Hash(const std::string& content) { return std::hash<std::string>{}(content); }
-    // The entries of one folder as the listing should show them: "D name" or "F name", sorted.
-    std::vector<std::wstring> DiskEntries(const fs::path& folder) const {
-        std::vector<std::wstring> entries;
+    // The entries of one folder as "D name" or "F name", sorted: on disk and as listed.
+    std::multiset<std::wstring> DiskEntries(const fs::path& folder) const {
+        std::multiset<std::wstring> entries;
         for (const auto& entry : fs::directory_iterator(folder))
-            entries.push_back((entry.is_directory() ? L"D " : L"F ") + NameFromDisk(entry.path().filename().string()));
-        std::sort(entries.begin(), entries.end());
+            entries.insert((entry.is_directory() ? L"D " : L"F ") + NameFromDisk(entry.path().filename().string()));
         return entries;
     }
-    static std::vector<std::wstring> Listed(const DirectoryContent& content) {
-        std::vector<std::wstring> entries;
+    static std::multiset<std::wstring> Listed(const DirectoryContent& content) {
+        std::multiset<std::wstring> entries;
         for (const DirectoryEntry& entry : content.entries)
-            if (entry.isDirectory || entry.isFile) entries.push_back((entry.isDirectory ? L"D " : L"F ") + entry.name);
-        std::sort(entries.begin(), entries.end());
+            if (entry.isDirectory || entry.isFile) entries.insert((entry.isDirectory ? L"D " : L"F ") + entry.name);
         return entries;
     }
 
@@ -136,14 +124,11 @@ protected:
         return std::move(m_inbox.listings.back());
     }
 
-    static std::unique_ptr<testsupport::TrustedTestAuthority> s_authority;
     PyFtpdServer* m_server = nullptr;
     testsupport::TempDir m_local;
     TaskInbox m_inbox;
     CFTPEngine m_engine{kTimeouts};
 };
-
-std::unique_ptr<testsupport::TrustedTestAuthority> Interop::s_authority;
 
 TEST_P(Interop, TreeOfAwkwardNamesArrivesExactlyAndListsAsOnDisk) {
     std::vector<testsupport::AwkwardFile> files = testsupport::AwkwardTree(GetParam().offersUtf8);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cwctype>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,18 +27,12 @@ using platformtest::ErrorOf;
 using platformtest::kGenerous;
 using Clock = std::chrono::steady_clock;
 
-// ---- the text form of fingerprints ----
-
-TEST(TlsFingerprint, TextRoundTripsAndOnlyWholeFingerprintsParse) {
-    platform::Sha256Fingerprint bytes{};
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + 5);
-    const std::wstring text = platform::FingerprintText(bytes);
-    EXPECT_EQ(text.substr(0, 9), L"05:2A:4F:");
-    EXPECT_EQ(platform::ParseFingerprint(text), bytes);
-    std::wstring bare;  // lower case without separators, as some tools print it
-    for (wchar_t c : text)
-        if (c != L':') bare += static_cast<wchar_t>(std::towlower(c));
-    EXPECT_EQ(platform::ParseFingerprint(bare), bytes);
+TEST(TlsFingerprint, ShowsUpperCasePairsAndParsesOnlyWholeFingerprints) {
+    // Lower case without separators, as some tools print it.
+    const auto bytes = platform::ParseFingerprint(L"052a4f7499bee3082d52779cc1e60b30557a9fc4e90e33587da2c7ec11365b80");
+    ASSERT_TRUE(bytes);
+    const std::wstring text = platform::FingerprintText(*bytes);
+    EXPECT_EQ(text, L"05:2A:4F:74:99:BE:E3:08:2D:52:77:9C:C1:E6:0B:30:55:7A:9F:C4:E9:0E:33:58:7D:A2:C7:EC:11:36:5B:80");
     const std::wstring refused[] = {text.substr(0, text.size() - 1), text + L"0", text + L"::",
                                     L"G" + text.substr(1), L":" + text, std::wstring()};
     for (const std::wstring& bad : refused) {
@@ -48,83 +41,19 @@ TEST(TlsFingerprint, TextRoundTripsAndOnlyWholeFingerprintsParse) {
     }
 }
 
-// ---- against a real server ----
-
-// One TLS server per test. The test CA is trusted for the whole program once the first server
-// has made it.
-class TlsServerTest : public ::testing::Test {
-protected:
-    static void TearDownTestSuite() { s_authority.reset(); }
-
-    void SetUp() override {
-        std::string whyNot;
-        bool unavailable = false;
-        m_server = TlsTestServer::Start(whyNot, unavailable);
-        if (!m_server) {
-            if (unavailable) GTEST_SKIP() << whyNot;
-            FAIL() << whyNot;
-        }
-        if (!s_authority) s_authority = std::make_unique<testsupport::TrustedTestAuthority>(TlsTestServer::CertificateFolder());
-    }
-
-    // A TCP connection to `service`, ready for its handshake.
-    TlsStream Open(const std::string& service, const TlsCredentials& credentials) {
-        return TlsStream(platform::ConnectTcp(m_server->Endpoint(service), m_never, kGenerous), credentials);
-    }
-
-    // Reads until `size` bytes or the end have come, in chunks that are no multiple of the
-    // record size.
-    std::string ReceiveUpTo(TlsStream& stream, std::size_t size) {
-        std::string received;
-        char chunk[7000];
-        for (std::size_t n = 1; received.size() < size && n != 0;) {
-            n = stream.Receive(chunk, m_never, kGenerous);
-            received.append(chunk, n);
-        }
-        return received;
-    }
-
-    static std::unique_ptr<testsupport::TrustedTestAuthority> s_authority;
-    Event m_never{EventReset::Manual};
-    std::unique_ptr<TlsTestServer> m_server;
-};
-
-std::unique_ptr<testsupport::TrustedTestAuthority> TlsServerTest::s_authority;
-
-TEST_F(TlsServerTest, DataCrossBothWaysByteForByteAndTheCloseAlertsAreExchanged) {
-    TlsCredentials credentials(L"localhost");
-    TlsStream stream = Open("trusted", credentials);
-    stream.Handshake(m_never, kGenerous);
-    EXPECT_EQ(stream.Trust(), TlsTrust::Trusted);
-    EXPECT_GE(stream.Info().protocol, platform::kTls12);
-    EXPECT_EQ(stream.Info().cipherSuite.rfind(L"TLS_", 0), 0u) << platform::ToAnsi(stream.Info().cipherSuite);
-
-    const TlsTestServer::Facts expected = TlsTestServer::CertificateFacts("leaf");
-    ASSERT_TRUE(stream.PeerCertificate());
-    const platform::TlsCertificate& shown = *stream.PeerCertificate();
-    EXPECT_EQ(shown.subject, L"CN=localhost, O=Orvane Tests");
-    EXPECT_EQ(shown.issuer, L"CN=Orvane Test CA, O=Orvane Tests");
-    EXPECT_EQ(shown.notBefore, expected.notBefore);
-    EXPECT_EQ(shown.notAfter, expected.notAfter);
-    EXPECT_EQ(platform::FingerprintText(shown.fingerprint), platform::FingerprintText(expected.fingerprint));
-
-    // One byte, exactly one full record, one byte past it, and many records in one call.
-    for (std::size_t size : {std::size_t(1), std::size_t(16384), std::size_t(16385), std::size_t(300000)}) {
-        SCOPED_TRACE(size);
-        std::string data(size, '\0');
-        for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + i / 251);
-        stream.Send(data, m_never, kGenerous);
-        EXPECT_TRUE(ReceiveUpTo(stream, size) == data);
-    }
-
-    stream.Close(m_never, kGenerous);
-    EXPECT_TRUE(stream.CloseAlertReceived());  // the server's answer to ours
-    EXPECT_TRUE(m_server->WaitForLogLine("trusted close-alert", kGenerous)) << m_server->Log();
-}
-
 // Each row is one server and what the client must make of it. After a certificate fault the
 // certificate is still there to be shown to the user.
-TEST_F(TlsServerTest, EachServerGetsItsVerdict) {
+TEST(TlsServer, EachServerGetsItsVerdictAndDataCrossByteForByte) {
+    std::string whyNot;
+    bool unavailable = false;
+    const std::unique_ptr<TlsTestServer> server = TlsTestServer::Start(whyNot, unavailable);
+    if (!server && unavailable) GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(server) << whyNot;
+    const testsupport::TrustedTestAuthority trusted(TlsTestServer::CertificateFolder());
+    Event never(EventReset::Manual);
+    const auto open = [&](const std::string& service, const TlsCredentials& credentials) {
+        return TlsStream(platform::ConnectTcp(server->Endpoint(service), never, kGenerous), credentials);
+    };
     struct Case {
         const char* service;
         const wchar_t* target;
@@ -153,18 +82,17 @@ TEST_F(TlsServerTest, EachServerGetsItsVerdict) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.service) + " as " + platform::ToAnsi(c.target) + " pinned " +
                      (c.pinned ? c.pinned : "nothing"));
-        std::optional<platform::Sha256Fingerprint> pin;
-        if (c.pinned) pin = TlsTestServer::CertificateFacts(c.pinned).fingerprint;
-        TlsCredentials credentials(c.target, pin);
-        TlsStream stream = Open(c.service, credentials);
+        TlsCredentials credentials(c.target, c.pinned ? std::optional(TlsTestServer::CertificateFacts(c.pinned).fingerprint)
+                                                      : std::nullopt);
+        TlsStream stream = open(c.service, credentials);
         int error = c.error;
         // Wine 8's SSL policy compares an address with the certificate's DNS names only, never
         // with its address SANs.
         if (testsupport::RunningUnderWine() && std::wstring(c.target) == L"127.0.0.1") error = platform::kErrorCertNameMismatch;
-        EXPECT_EQ(ErrorOf([&] { stream.Handshake(m_never, kGenerous); }), error);
+        EXPECT_EQ(ErrorOf([&] { stream.Handshake(never, kGenerous); }), error);
         if (error == 0) {
             EXPECT_EQ(stream.Trust(), c.trust);
-            stream.Close(m_never, kGenerous);
+            stream.Close(never, kGenerous);
         }
         if (c.certificate) {
             ASSERT_TRUE(stream.PeerCertificate());
@@ -174,7 +102,39 @@ TEST_F(TlsServerTest, EachServerGetsItsVerdict) {
     // Wine 8 takes SCH_CREDENTIALS but ignores the protocols they disable: its handshake completes
     // at TLS 1.1 and the stream refuses it afterwards. Elsewhere the hello offers nothing older.
     const char* refusal = testsupport::RunningUnderWine() ? "tls11 handshake TLSv1.1" : "tls11 handshake-failed";
-    EXPECT_TRUE(m_server->WaitForLogLine(refusal, kGenerous)) << m_server->Log();
+    EXPECT_TRUE(server->WaitForLogLine(refusal, kGenerous)) << server->Log();
+
+    // The trusted server's facts, and data both ways across record boundaries.
+    const TlsCredentials credentials(L"localhost");
+    TlsStream stream = open("trusted", credentials);
+    stream.Handshake(never, kGenerous);
+    EXPECT_GE(stream.Info().protocol, platform::kTls12);
+    EXPECT_EQ(stream.Info().cipherSuite.rfind(L"TLS_", 0), 0u) << platform::ToAnsi(stream.Info().cipherSuite);
+
+    const TlsTestServer::Facts expected = TlsTestServer::CertificateFacts("leaf");
+    ASSERT_TRUE(stream.PeerCertificate());
+    const platform::TlsCertificate& shown = *stream.PeerCertificate();
+    EXPECT_EQ(shown.subject, L"CN=localhost, O=Orvane Tests");
+    EXPECT_EQ(shown.issuer, L"CN=Orvane Test CA, O=Orvane Tests");
+    EXPECT_EQ(shown.notBefore, expected.notBefore);
+    EXPECT_EQ(shown.notAfter, expected.notAfter);
+
+    // One byte, exactly one full record, one byte past it, and many records in one call.
+    for (std::size_t size : {std::size_t(1), std::size_t(16384), std::size_t(16385), std::size_t(300000)}) {
+        SCOPED_TRACE(size);
+        std::string data(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + i / 251);
+        stream.Send(data, never, kGenerous);
+        std::string received;
+        char chunk[7000];  // no multiple of the record size
+        for (std::size_t n = 1; received.size() < size && n != 0; received.append(chunk, n))
+            n = stream.Receive(chunk, never, kGenerous);
+        EXPECT_TRUE(received == data);
+    }
+
+    stream.Close(never, kGenerous);
+    EXPECT_TRUE(stream.CloseAlertReceived());  // the server's answer to ours
+    EXPECT_TRUE(server->WaitForLogLine("trusted close-alert", kGenerous)) << server->Log();
 }
 
 // A server that accepts the connection and never answers the hello: the handshake ends after its
@@ -187,14 +147,13 @@ TEST(TlsSilentServer, HandshakeTimesOutWith10060AndAnAbortEndsItWith995) {
         Event abort(EventReset::Manual);
         TlsStream stream(platform::ConnectTcp(listener.Endpoint(), abort, kGenerous), credentials);
         const platform::Socket accepted = listener.Accept(abort, kGenerous);
-        std::thread aborter([&] {
+        std::jthread aborter([&] {
             std::this_thread::sleep_for(Millis(100));  // either order must end in 995
             if (aborted) abort.Set();
         });
         const auto start = Clock::now();
         const int error = ErrorOf([&] { stream.Handshake(abort, aborted ? Millis(30000) : Millis(300)); });
         const auto waited = Clock::now() - start;
-        aborter.join();
         EXPECT_EQ(error, aborted ? platform::kErrorAborted : platform::kErrorTimedOut);
         EXPECT_GE(waited, aborted ? Millis(0) : Millis(250));
         EXPECT_LT(waited, Millis(5000));

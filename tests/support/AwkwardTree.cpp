@@ -24,12 +24,11 @@ std::vector<AwkwardFile> AwkwardTree(bool utf8Names) {
         {L"only empty/empty.txt", 0},
         {L"big file.bin", 3 << 20},
     };
-    if (utf8Names) {
-        files.push_back({L"\u03a9.txt", 22});
-        files.push_back({L"\u0416.txt", 23});
-        files.push_back({L"\u4e2d\u6587 folder/\u65e5\u672c\u8a9e.txt", 24});
-        files.push_back({L"emoji \U0001F600.txt", 25});
-    }
+    if (utf8Names)
+        files.insert(files.end(), {{L"\u03a9.txt", 22},
+                                   {L"\u0416.txt", 23},
+                                   {L"\u4e2d\u6587 folder/\u65e5\u672c\u8a9e.txt", 24},
+                                   {L"emoji \U0001F600.txt", 25}});
     return files;
 }
 

@@ -8,18 +8,10 @@
 
 namespace testsupport {
 
-namespace {
-
-// Every wait of the server is bounded, so that a broken test ends instead of hanging; the
-// tests' own time-outs are far shorter.
+// Every wait of the server is bounded, so that a broken test ends; the tests' own limits are shorter.
 constexpr platform::Millis kServerWait{20000};
 
-}  // namespace
-
-FakeFtpServer::~FakeFtpServer() {
-    m_stop.Set();
-    if (m_thread.joinable()) m_thread.join();
-}
+FakeFtpServer::~FakeFtpServer() { Finish(platform::Millis(0)); }
 
 std::string FakeFtpServer::PassiveReply() const {
     const std::uint16_t port = m_dataListener.Port();
@@ -83,10 +75,10 @@ bool FakeFtpServer::RunStep(Step& step, platform::Socket& client, std::string& b
         buffered.clear();
         client = m_listener.Accept(m_stop, kServerWait);
         break;
-    case Kind::SendData: {
+    case Kind::SendData: {  // closed here: the end of the stream is the end of the data
         platform::Socket data = m_dataListener.Accept(m_stop, kServerWait);
         platform::Send(data, step.text, m_stop, kServerWait);
-        break;  // closed here: the end of the stream is the end of the data
+        break;
     }
     }
     return true;

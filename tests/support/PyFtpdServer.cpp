@@ -9,19 +9,6 @@
 
 namespace testsupport {
 
-namespace {
-
-constexpr platform::Millis kReadyLimit{15000};
-// The first start of a Debian server may fetch and unpack the packages first, the first TLS
-// server of a test program makes the test certificates first.
-constexpr platform::Millis kSlowReadyLimit{120000};
-
-using platform::FromAnsi;
-
-const wchar_t* const kServerNames[] = {L"pyftpdlib", L"vsftpd", L"proftpd", L"pure-ftpd"};  // by Kind
-
-}  // namespace
-
 std::filesystem::path SourceDir() {
     const std::filesystem::path dir = EnvironmentVariable(L"ORVANE_SOURCE_DIR");
     return dir.empty() ? dir : HostPath(dir.string());
@@ -55,11 +42,9 @@ std::optional<std::string> StartScript(std::optional<ChildProcess>& process, con
     return std::nullopt;
 }
 
-std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot,
-                                                  bool& unavailable) {
+std::unique_ptr<PyFtpdServer> PyFtpdServer::Start(const Options& options, std::string& whyNot, bool& unavailable) {
     std::unique_ptr<PyFtpdServer> server(new PyFtpdServer(options));
-    if (!server->Launch(whyNot, unavailable)) return nullptr;
-    return server;
+    return server->Launch(whyNot, unavailable) ? std::move(server) : nullptr;
 }
 
 void PyFtpdServer::Stop() {
@@ -77,9 +62,10 @@ bool PyFtpdServer::StartAgain(std::string& whyNot) {
 bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     m_state.emplace(HostPath("/tmp"));
     const std::filesystem::path statusFile = m_state->Path() / "status";
-    const wchar_t* server = kServerNames[static_cast<int>(m_options.kind)];
-    std::vector<std::wstring> arguments{LinuxPathOf(Root()), FromAnsi(m_options.user), FromAnsi(m_options.password),
-                                        LinuxPathOf(statusFile), std::wstring(L"--server=") + server};
+    const wchar_t* const servers[] = {L"pyftpdlib", L"vsftpd", L"proftpd", L"pure-ftpd"};  // by Kind
+    std::vector<std::wstring> arguments{LinuxPathOf(Root()), platform::FromAnsi(m_options.user),
+                                        platform::FromAnsi(m_options.password), LinuxPathOf(statusFile),
+                                        std::wstring(L"--server=") + servers[static_cast<int>(m_options.kind)]};
     if (m_options.cp1252) arguments.push_back(L"--cp1252");
     if (m_options.uploadRate > 0) arguments.push_back(L"--upload-rate=" + std::to_wstring(m_options.uploadRate));
     if (m_options.maxPerAddress > 0)
@@ -88,13 +74,15 @@ bool PyFtpdServer::Launch(std::string& whyNot, bool& unavailable) {
     if (m_port != 0) arguments.push_back(L"--port=" + std::to_wstring(m_port));
     if (m_options.tls != Options::Tls::None) {
         arguments.push_back(L"--tls=" + LinuxPathOf(TlsTestServer::CertificateFolder()) + L":" +
-                            FromAnsi(m_options.certificate));
+                            platform::FromAnsi(m_options.certificate));
         if (m_options.tls == Options::Tls::Implicit) arguments.push_back(L"--implicit");
         if (RunningUnderWine()) arguments.push_back(L"--no-tls-reuse");
     }
+    // The first start of a Debian server may fetch and unpack the packages first, the first TLS
+    // server of a test program makes the test certificates first.
     const bool quick = m_options.kind == Kind::Pyftpdlib && m_options.tls == Options::Tls::None;
     const std::optional<std::string> line = StartScript(m_process, "tools/ftpserver.py", arguments, statusFile,
-                                                        quick ? kReadyLimit : kSlowReadyLimit, whyNot, unavailable);
+                                                        platform::Millis(quick ? 15000 : 120000), whyNot, unavailable);
     // "port N" once it listens, "missing pyftpdlib" or "needs root" when it cannot.
     if (line && line->rfind("port ", 0) == 0) {
         m_port = static_cast<std::uint16_t>(std::stoi(line->substr(5)));
@@ -111,9 +99,8 @@ void FtpServerFixture::SetUp() {
     std::string whyNot;
     bool unavailable = false;
     m_server = PyFtpdServer::Start(ServerOptions(), whyNot, unavailable);
-    if (m_server) return;
-    if (unavailable) GTEST_SKIP() << whyNot;
-    FAIL() << whyNot;
+    if (!m_server && unavailable) GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(m_server) << whyNot;
 }
 
 }  // namespace testsupport

@@ -33,8 +33,7 @@ public:
     };
 
     // Starts the server and waits (bounded) until it listens. Null on failure, as StartScript.
-    static std::unique_ptr<PyFtpdServer> Start(const Options& options, std::string& whyNot,
-                                               bool& unavailable);
+    static std::unique_ptr<PyFtpdServer> Start(const Options& options, std::string& whyNot, bool& unavailable);
 
     // Ends the server as a crash would; StartAgain brings it back on the same port and folder.
     void Stop();

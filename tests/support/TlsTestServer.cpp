@@ -40,10 +40,6 @@ std::unique_ptr<TlsTestServer> TlsTestServer::Start(std::string& whyNot, bool& u
     return server;
 }
 
-platform::Endpoint TlsTestServer::Endpoint(const std::string& service) const {
-    return {{{127, 0, 0, 1}}, m_ports.at(service)};
-}
-
 // Its complete lines: one still being written has no line end yet.
 std::string TlsTestServer::Log() const {
     std::ifstream in(m_state->Path() / "log", std::ios::binary);
@@ -61,17 +57,13 @@ bool TlsTestServer::WaitForLogLine(const std::string& line, platform::Millis lim
 }
 
 TlsTestServer::Facts TlsTestServer::CertificateFacts(const std::string& certificate) {
-    Facts facts;
     std::ifstream in(CertificateFolder() / (certificate + ".facts"));
-    for (std::string key, value; in >> key >> value;) {
-        if (key == "fingerprint") {
-            if (auto parsed = platform::ParseFingerprint(platform::FromAnsi(value))) facts.fingerprint = *parsed;
-        } else {
-            const std::chrono::sys_seconds time{std::chrono::seconds(std::stoll(value))};
-            (key == "notbefore" ? facts.notBefore : facts.notAfter) = time;
-        }
-    }
-    return facts;
+    std::string key, fingerprint;  // "fingerprint F", "notbefore N", "notafter N", one a line
+    std::int64_t notBefore = 0, notAfter = 0;
+    in >> key >> fingerprint >> key >> notBefore >> key >> notAfter;
+    return {platform::ParseFingerprint(platform::FromAnsi(fingerprint)).value_or(platform::Sha256Fingerprint{}),
+            std::chrono::sys_seconds(std::chrono::seconds(notBefore)),
+            std::chrono::sys_seconds(std::chrono::seconds(notAfter))};
 }
 
 }  // namespace testsupport

@@ -22,7 +22,7 @@ public:
     // Starts the server and waits (bounded) until it listens. Null on failure, as StartScript.
     static std::unique_ptr<TlsTestServer> Start(std::string& whyNot, bool& unavailable);
 
-    platform::Endpoint Endpoint(const std::string& service) const;
+    platform::Endpoint Endpoint(const std::string& service) const { return {{{127, 0, 0, 1}}, m_ports.at(service)}; }
 
     // Waits until the server logs a line beginning with `line`.
     bool WaitForLogLine(const std::string& line, platform::Millis limit);

@@ -1,12 +1,10 @@
 #!/usr/bin/python3
 """tlsserver.py CERT_DIR STATE_DIR: TLS services on loopback for the tests, one port each.
 
-Makes the CA ("ca.pem", "ca.der"), the certificates and "<certificate>.facts" once per CERT_DIR.
-Reports "ports SERVICE=PORT ..." in STATE_DIR/status and each event as a line of STATE_DIR/log
-("SERVICE handshake VERSION", "handshake-failed", "close-alert", "cut", "error"). A connection
-echoes until the client's close alert, which it answers. The listing services send LISTING, as an
-FTP server a listing, and close with an alert or without.
-Ends when STATE_DIR disappears or its parent ends.
+Makes the CA and the certificates, with "<certificate>.facts", once per CERT_DIR. Writes "ports
+SERVICE=PORT ..." to STATE_DIR/status and each event as a line of STATE_DIR/log. A connection
+echoes until the client's close alert, which it answers; the listing services send LISTING and
+close with an alert or without. Ends when STATE_DIR disappears or its parent ends.
 """
 import os
 import socket
@@ -62,12 +60,11 @@ def issue(cwd, name, common_name, hosts, *signing):
 
 
 def write_facts(cwd, name):
-    def field(*options):
-        return openssl(cwd, "x509", "-in", name + ".pem", "-noout", *options).strip().split("=", 1)[1]
+    lines = openssl(cwd, "x509", "-in", name + ".pem", "-noout", "-fingerprint", "-sha256", "-startdate", "-enddate")
+    fingerprint, start, end = (line.split("=", 1)[1] for line in lines.splitlines())  # in the order asked
     with open(os.path.join(cwd, name + ".facts"), "w") as out:
         out.write("fingerprint %s\nnotbefore %d\nnotafter %d\n" % (
-            field("-fingerprint", "-sha256"), ssl.cert_time_to_seconds(field("-startdate")),
-            ssl.cert_time_to_seconds(field("-enddate"))))
+            fingerprint, ssl.cert_time_to_seconds(start), ssl.cert_time_to_seconds(end)))
 
 
 def make_certificates(cwd):
@@ -119,13 +116,8 @@ def serve_connection(tls_context, connection, service, log):
         tls.close()
 
 
-def serve(listener, tls_context, service, log):
-    while True:
-        connection, _ = listener.accept()
-        threading.Thread(target=serve_connection, args=(tls_context, connection, service, log), daemon=True).start()
-
-
-def context_for(cert_dir, certificate, minimum, maximum):
+def serve(listener, cert_dir, service, log):
+    certificate, minimum, maximum = SERVICES[service]
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     if minimum < V1_2:
         context.set_ciphers("DEFAULT:@SECLEVEL=0")  # OpenSSL 3 offers TLS 1.0 and 1.1 only so
@@ -134,20 +126,14 @@ def context_for(cert_dir, certificate, minimum, maximum):
     context.minimum_version = minimum
     context.maximum_version = maximum
     context.load_cert_chain(os.path.join(cert_dir, certificate + ".pem"), os.path.join(cert_dir, "leaf.key"))
-    return context
-
-
-def watch(state_dir):
-    """Ends the process once nobody can be using the server any more."""
-    parent = os.getppid()
-    while os.path.isdir(state_dir) and os.getppid() == parent:
-        time.sleep(0.2)
-    os._exit(0)
+    while True:
+        connection, _ = listener.accept()
+        threading.Thread(target=serve_connection, args=(context, connection, service, log), daemon=True).start()
 
 
 def main():
     cert_dir, state_dir = (os.path.abspath(folder) for folder in sys.argv[1:3])
-    threading.Thread(target=watch, args=(state_dir,), daemon=True).start()
+    parent = os.getppid()
     make_certificates(cert_dir)
     log_fd = os.open(os.path.join(state_dir, "log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
 
@@ -155,16 +141,17 @@ def main():
         os.write(log_fd, (line + "\n").encode())  # one append per line: lines of threads never mix
 
     ports = []
-    for service, (certificate, minimum, maximum) in SERVICES.items():
+    for service in SERVICES:
         listener = socket.create_server(("127.0.0.1", 0), backlog=16)
-        tls_context = context_for(cert_dir, certificate, minimum, maximum)
-        threading.Thread(target=serve, args=(listener, tls_context, service, log), daemon=True).start()
+        threading.Thread(target=serve, args=(listener, cert_dir, service, log), daemon=True).start()
         ports.append("%s=%d" % (service, listener.getsockname()[1]))
     status = os.path.join(state_dir, "status")
     with open(status + ".tmp", "w") as out:
         out.write("ports " + " ".join(ports) + "\n")
     os.replace(status + ".tmp", status)  # the test never reads half a line
-    threading.Event().wait()
+    while os.path.isdir(state_dir) and os.getppid() == parent:  # someone may still use the server
+        time.sleep(0.2)
+    os._exit(0)
 
 
 if __name__ == "__main__":

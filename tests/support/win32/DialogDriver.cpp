@@ -49,14 +49,11 @@ HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit)
     }
 }
 
-std::wstring ItemText(HWND dialog, int id) {
-    return WindowText(::GetDlgItem(dialog, id));
-}
+std::wstring ItemText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
 
 std::vector<std::wstring> ListTexts(HWND list) {
     std::vector<std::wstring> texts;
-    const int count = ListView_GetItemCount(list);
-    for (int item = 0; item < count; ++item) {
+    for (int item = 0; item < ListView_GetItemCount(list); ++item) {
         wchar_t text[261] = {};
         ListView_GetItemText(list, item, 0, text, 261);
         texts.emplace_back(text);
@@ -64,10 +61,7 @@ std::vector<std::wstring> ListTexts(HWND list) {
     return texts;
 }
 
-void PostClick(HWND dialog, int id) {
-    // BM_CLICK presses the button as the mouse does: it takes the focus first, as a real click.
-    ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
+void PostClick(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 void SendItemActivate(HWND dialog, int listId, int item) {
     NMITEMACTIVATE notification{};

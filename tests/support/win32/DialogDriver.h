@@ -20,7 +20,8 @@ HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit 
 std::wstring ItemText(HWND dialog, int id);
 std::vector<std::wstring> ListTexts(HWND list);  // a list view's first column, top to bottom
 
-// Posted: a modal window it opens does not block the sender. A disabled button ignores it.
+// Posted: a modal window it opens does not block the sender. A disabled button ignores it. The
+// click (BM_CLICK) takes the focus first, as the mouse's does.
 void PostClick(HWND dialog, int id);
 void SendItemActivate(HWND dialog, int listId, int item);
 

@@ -6,24 +6,15 @@
 
 namespace testsupport {
 
-namespace {
-
-using platform::win32::UniqueHandle;
-
-// The tests' arguments hold no quote and end in no backslash.
-std::wstring Quote(const std::wstring& argument) { return L"\"" + argument + L"\""; }
-
-}  // namespace
-
 struct ChildProcess::Impl {
-    UniqueHandle process;  // none for a Linux program that Wine starts
+    platform::win32::UniqueHandle process;  // none for a Linux program that Wine starts
 };
 
 ChildProcess::ChildProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                            const Environment& environment)
     : m_impl(std::make_unique<Impl>()) {
-    std::wstring commandLine = Quote(program);
-    for (const std::wstring& argument : arguments) commandLine += L" " + Quote(argument);
+    std::wstring commandLine = L"\"" + program + L"\"";  // no argument holds a quote or ends in a backslash
+    for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
     for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), value.c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
