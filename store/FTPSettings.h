@@ -16,6 +16,11 @@ enum class FTPEncryption : std::uint32_t {
 
 inline constexpr std::uint16_t kImplicitTlsPort = 990;
 
+// The port a destination uses when none is named: the one its scheme is known by.
+inline std::uint16_t DefaultPort(FTPEncryption encryption) {
+    return encryption == FTPEncryption::Implicit ? kImplicitTlsPort : 21;
+}
+
 // What the engine needs to reach one server; it receives a copy.
 struct FTPSettings {
     std::wstring displayName;

@@ -71,11 +71,16 @@ unsigned ReadDestinationFields(const DestinationFields& fields, FTPSettings& des
     ServerAddressParts parts;
     if (const unsigned error = ReadServerAddress(fields.server.substr(0, kFieldCharacters), parts)) return error;
     if (parts.encryption) destination.encryption = *parts.encryption;
-    if (destination.encryption == FTPEncryption::Implicit) destination.port = kImplicitTlsPort;
+    destination.port = DefaultPort(destination.encryption);
     if (!parts.host.empty()) destination.server = parts.host;
     if (parts.port != 0) destination.port = parts.port;
     if (!parts.user.empty()) destination.userName = parts.user;
     if (!parts.password.empty()) destination.password = parts.password;
     if (!parts.folder.empty()) destination.directory = WithoutTrailingSlashes(parts.folder);
     return 0;
+}
+
+std::wstring ServerFieldText(const FTPSettings& destination) {
+    if (destination.port == DefaultPort(destination.encryption)) return destination.server;
+    return destination.server + L":" + std::to_wstring(destination.port);
 }

@@ -54,7 +54,7 @@ bool CDlgFTPDestination::OnCommand(int id, int) {
 
 void CDlgFTPDestination::FillFields(const FTPSettings& from) {
     SetItemText(IDC_DISPLAY_NAME, from.displayName);
-    SetItemText(IDC_SERVER, from.server);
+    SetItemText(IDC_SERVER, ServerFieldText(from));
     SetItemText(IDC_USERNAME, from.userName);
     SetItemText(IDC_PASSWORD, from.password);
     SetItemText(IDC_DIRECTORY, from.directory);

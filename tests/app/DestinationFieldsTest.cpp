@@ -42,4 +42,27 @@ TEST(ServerField, PartsGivenOverrideTheFieldsAndTheSchemeTheEncryption) {
     EXPECT_EQ(ReadDestinationFields({L"", L"u:p:q@host", L"", L"", L""}, d), kIncorrectColonUsage);
 }
 
+// Editing a destination and pressing OK, or picking its folder with Browse..., reads the Server
+// field back: a port that is not the scheme's own must survive that.
+TEST(ServerField, ShowsThePortOnlyWhereReadingItBackNeedsIt) {
+    using enum FTPEncryption;
+    const std::tuple<FTPEncryption, std::uint16_t, const wchar_t*> rows[] = {
+        {ExplicitIfOffered, 21, L"host"},
+        {None, 2121, L"host:2121"},
+        {Implicit, 990, L"host"},
+        {Implicit, 21, L"host:21"},
+        {ExplicitRequired, 990, L"host:990"},
+    };
+    for (const auto& [encryption, port, shown] : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(shown)));
+        FTPSettings d;
+        d.server = L"host";
+        d.port = port;
+        d.encryption = encryption;
+        EXPECT_EQ(ServerFieldText(d), shown);
+        ASSERT_EQ(ReadDestinationFields({L"Site", ServerFieldText(d), L"u", L"p", L"", encryption}, d), 0u);
+        EXPECT_EQ(d.port, port);
+    }
+}
+
 }  // namespace

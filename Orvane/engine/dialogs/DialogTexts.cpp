@@ -50,6 +50,6 @@ std::wstring FolderAddress(const FTPSettings& destination) {
                             : destination.encryption == FTPEncryption::ExplicitRequired ? L"ftpes://"
                                                                                         : L"ftp://";
     std::wstring address = scheme + destination.server;
-    if (destination.port != (implicit ? kImplicitTlsPort : 21)) address += L":" + std::to_wstring(destination.port);
+    if (destination.port != DefaultPort(destination.encryption)) address += L":" + std::to_wstring(destination.port);
     return address + L"/" + destination.directory;
 }

@@ -121,7 +121,7 @@ TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
             Server().UseCertificate("unknown-issuer");
             std::string whyNot;
             if (Server().StartAgain(whyNot)) afterTrust += Test(dialog, [&] { askedAgain = TrustWhenAsked(); });
-            // Last, as it leaves the port out of the Server field: a folder chosen in the browser.
+            // A folder chosen in the browser; the server's port must stay in the Server field.
             PostClick(dialog, IDC_BROWSE);
             if (!(browser = WaitForWindow(L"Browse Folder"))) return;
             HWND list = ::GetDlgItem(browser, IDC_BROWSE_LIST);
@@ -142,12 +142,13 @@ TEST_F(WithTlsServer, CertificateTrustedInTheBrowserAndTheTestIsKeptForOk) {
     const platform::Sha256Fingerprint first = TlsTestServer::CertificateFacts("self-signed").fingerprint;
     const platform::Sha256Fingerprint replaced = TlsTestServer::CertificateFacts("unknown-issuer").fingerprint;
     EXPECT_NE(askedInBrowser.find(platform::FingerprintText(first)), std::wstring::npos) << testing::PrintToString(askedInBrowser);
-    EXPECT_EQ(fields, (std::vector<std::wstring>{L"127.0.0.1", L"pub"}));
+    EXPECT_EQ(fields, (std::vector<std::wstring>{L"127.0.0.1:" + std::to_wstring(Port()), L"pub"}));
     EXPECT_EQ(afterTrust, L"Connection succeed.\r\n\r\nConnection succeed.\r\n\r\n");
     EXPECT_EQ(askedAgain.rfind(L"0xa00b0001 Certificate changed\r\n", 0), 0u) << testing::PrintToString(askedAgain);
     EXPECT_NE(askedAgain.find(platform::FingerprintText(replaced)), std::wstring::npos);
     EXPECT_EQ(edited.trustedCertificate, replaced);
     EXPECT_EQ(edited.encryption, FTPEncryption::ExplicitRequired);
+    EXPECT_EQ(edited.port, Port());
 }
 
 }  // namespace
