@@ -287,9 +287,6 @@ TEST_F(Extension, PickedCommandHandsTheSelectionToItsDestinationFromAWorker) {
     EXPECT_EQ(Invoke(*menu.Get(), MAKEINTRESOURCEA(1)), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return work.received.size() == 2; }));
     EXPECT_EQ(HandedOffFiles(1, work.received[1].guid), std::set<std::wstring>{deepFile});
-    // The C++ library under mingw can neither list nor remove what lies past 260 characters.
-    ::DeleteFileW((L"\\\\?\\" + deepFile).c_str());
-    for (; deep != folder.Path(); deep = deep.parent_path()) ::RemoveDirectoryW((L"\\\\?\\" + deep.wstring()).c_str());
 }
 
 // What the user must learn of a hand-off that fails on the worker comes in a message box of the

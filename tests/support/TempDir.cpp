@@ -7,6 +7,10 @@
 
 #include "platform/Folder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace testsupport {
 
 TempDir::TempDir(const std::filesystem::path& base) {
@@ -20,29 +24,31 @@ TempDir::TempDir(const std::filesystem::path& base) {
 namespace {
 
 #ifdef _WIN32
-// Bottom up, with the platform's listing. Links are removed, never entered.
+// Bottom up, with the platform's listing and \\?\ paths: the C++ library under mingw can neither
+// list nor remove past 260 characters, and its remove_all can go round for ever on such a tree.
+// Links are removed, never entered.
 void RemoveTree(const std::wstring& folder) {
-    std::error_code ignored;
     try {
         for (const platform::FolderEntry& entry : platform::ListFolder(folder)) {
-            const std::wstring path = folder + platform::kPathSeparator + entry.name;
+            const std::wstring path = folder + L"\\" + entry.name;
             if (entry.isFolder && !entry.isLink) RemoveTree(path);
-            else std::filesystem::remove(std::filesystem::path(path), ignored);
+            else if (entry.isFolder) ::RemoveDirectoryW(path.c_str());
+            else ::DeleteFileW(path.c_str());
         }
     } catch (int) {
     }
-    std::filesystem::remove(std::filesystem::path(folder), ignored);
+    ::RemoveDirectoryW(folder.c_str());
 }
 #endif
 
 }  // namespace
 
 TempDir::~TempDir() {
+#ifdef _WIN32
+    RemoveTree(L"\\\\?\\" + std::filesystem::absolute(m_path).make_preferred().wstring());
+#else
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
-#ifdef _WIN32
-    // The C++ library under mingw cannot list folders past 260 characters, which some tests make.
-    if (std::filesystem::exists(m_path, ignored)) RemoveTree(m_path.wstring());
 #endif
 }
 
