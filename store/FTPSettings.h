@@ -38,6 +38,13 @@ struct FTPSettings {
     std::optional<platform::Sha256Fingerprint> trustedCertificate;
 };
 
+// The host, and ":" + port when the port is not the scheme's own: how an address names the server,
+// and what reading that address back turns into the same host and port.
+inline std::wstring HostAndPort(const FTPSettings& destination) {
+    if (destination.port == DefaultPort(destination.encryption)) return destination.server;
+    return destination.server + L":" + std::to_wstring(destination.port);
+}
+
 // A starting folder as it is stored: without trailing "/" ("/pub/" -> "/pub", "/" -> "").
 inline std::wstring WithoutTrailingSlashes(std::wstring folder) {
     const std::size_t last = folder.find_last_not_of(L'/');

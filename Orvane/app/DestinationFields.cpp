@@ -79,8 +79,3 @@ unsigned ReadDestinationFields(const DestinationFields& fields, FTPSettings& des
     if (!parts.folder.empty()) destination.directory = WithoutTrailingSlashes(parts.folder);
     return 0;
 }
-
-std::wstring ServerFieldText(const FTPSettings& destination) {
-    if (destination.port == DefaultPort(destination.encryption)) return destination.server;
-    return destination.server + L":" + std::to_wstring(destination.port);
-}

@@ -43,7 +43,3 @@ unsigned ReadServerAddress(std::wstring text, ServerAddressParts& parts);
 // had. The trusted certificate stays as it was. Returns 0, or the message id of ReadServerAddress; the destination is then half-updated,
 // as the dialog leaves it.
 unsigned ReadDestinationFields(const DestinationFields& fields, FTPSettings& destination);
-
-// What the Server field shows for a destination: the host, and ":" + port when the port is not
-// the scheme's own, so that reading the fields back (OK, or after Browse...) keeps the port.
-std::wstring ServerFieldText(const FTPSettings& destination);

@@ -54,7 +54,8 @@ bool CDlgFTPDestination::OnCommand(int id, int) {
 
 void CDlgFTPDestination::FillFields(const FTPSettings& from) {
     SetItemText(IDC_DISPLAY_NAME, from.displayName);
-    SetItemText(IDC_SERVER, ServerFieldText(from));
+    // The port is shown where it is not the scheme's own, so that OK and Browse... keep it.
+    SetItemText(IDC_SERVER, HostAndPort(from));
     SetItemText(IDC_USERNAME, from.userName);
     SetItemText(IDC_PASSWORD, from.password);
     SetItemText(IDC_DIRECTORY, from.directory);

@@ -59,8 +59,8 @@ TEST(ServerField, ShowsThePortOnlyWhereReadingItBackNeedsIt) {
         d.server = L"host";
         d.port = port;
         d.encryption = encryption;
-        EXPECT_EQ(ServerFieldText(d), shown);
-        ASSERT_EQ(ReadDestinationFields({L"Site", ServerFieldText(d), L"u", L"p", L"", encryption}, d), 0u);
+        EXPECT_EQ(HostAndPort(d), shown);
+        ASSERT_EQ(ReadDestinationFields({L"Site", HostAndPort(d), L"u", L"p", L"", encryption}, d), 0u);
         EXPECT_EQ(d.port, port);
     }
 }

@@ -49,7 +49,5 @@ std::wstring FolderAddress(const FTPSettings& destination) {
     const wchar_t* scheme = implicit ? L"ftps://"
                             : destination.encryption == FTPEncryption::ExplicitRequired ? L"ftpes://"
                                                                                         : L"ftp://";
-    std::wstring address = scheme + destination.server;
-    if (destination.port != DefaultPort(destination.encryption)) address += L":" + std::to_wstring(destination.port);
-    return address + L"/" + destination.directory;
+    return scheme + HostAndPort(destination) + L"/" + destination.directory;
 }
