@@ -21,8 +21,9 @@ CFTPTask::CFTPTask(platform::WindowRef notifyWindow, FTPSettings destination,
       m_abortEvent(std::move(abortEvent)),
       m_timeouts(timeouts) {}
 
-void CFTPTask::OpenSession(std::optional<CFTPControlConnection>& connection, std::vector<std::wstring>& transcript,
-                           FTPReply& reply, platform::Event abort, const std::function<void()>& loggedIn) {
+CFTPTask::Session CFTPTask::OpenSession(std::optional<CFTPControlConnection>& connection,
+                                        std::vector<std::wstring>& transcript, FTPReply& reply, platform::Event abort,
+                                        const std::function<void()>& loggedIn) {
     connection.emplace(
         CFTPControlConnection::ConnectToServer(m_destination.server, m_destination.port, abort, m_timeouts));
     Session session{*connection, transcript, reply, std::move(abort), m_timeouts};
@@ -37,6 +38,7 @@ void CFTPTask::OpenSession(std::optional<CFTPControlConnection>& connection, std
                                                          [&] { Secure(session, credentials); });
     if (loggedIn) loggedIn();
     session.Open<CFTPCommandSequenceFeatures>().Run();  // its reply is not the task's
+    return session;
 }
 
 std::unique_ptr<CTaskResult> CFTPTask::RunSession(platform::Event abort, const std::function<void(Session&)>& steps,
@@ -46,8 +48,7 @@ std::unique_ptr<CTaskResult> CFTPTask::RunSession(platform::Event abort, const s
     std::uint32_t errorCode = 0;
     std::optional<CFTPControlConnection> connection;
     try {
-        OpenSession(connection, transcript, reply, abort, loggedIn);
-        Session session{*connection, transcript, reply, abort, m_timeouts};
+        Session session = OpenSession(connection, transcript, reply, abort, loggedIn);
         steps(session);
     } catch (const FTPReply& refused) {
         reply = refused;

@@ -72,9 +72,9 @@ protected:
     // can still QUIT after a later failure), secure it as the destination says (RFC 4217:
     // implicit TLS at once, or AUTH TLS after the greeting; then PBSZ 0 and PROT P), log in, then
     // `loggedIn` (when given), then ask for the server's features (FEAT, which decides the wire's
-    // encoding). Throws int or FTPReply; `reply` is the login's.
-    void OpenSession(std::optional<CFTPControlConnection>& connection, std::vector<std::wstring>& transcript,
-                     FTPReply& reply, platform::Event abort, const std::function<void()>& loggedIn);
+    // encoding). Throws int or FTPReply; `reply` is the login's. Returns the session it opened.
+    Session OpenSession(std::optional<CFTPControlConnection>& connection, std::vector<std::wstring>& transcript,
+                        FTPReply& reply, platform::Event abort, const std::function<void()>& loggedIn);
 
     // CWD into the destination's starting folder when it has one; its reply becomes the reply.
     void EnterStartingFolder(Session& session);
